@@ -1,0 +1,147 @@
+#include "testSupport.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+std::string drain(int fd)
+{
+    std::string out;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(fd, buffer, sizeof buffer)) > 0)
+        out.append(buffer, static_cast<size_t>(n));
+    return out;
+}
+
+Outcome finish(pid_t child, int readEnd)
+{
+    Outcome outcome;
+    outcome.out = drain(readEnd);
+    close(readEnd);
+    int status = 0;
+    waitpid(child, &status, 0);
+    outcome.exited = WIFEXITED(status);
+    if (outcome.exited)
+        outcome.status = static_cast<signed char>(WEXITSTATUS(status));
+    else if (WIFSIGNALED(status))
+        outcome.signal = WTERMSIG(status);
+    return outcome;
+}
+
+// Forks with the child's standard output on a pipe; returns the child's pid in the parent
+// and 0 in the child.
+pid_t forkCaptured(int &readEnd)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        throw std::runtime_error("pipe failed");
+    std::fflush(stdout);
+    pid_t child = fork();
+    if (child < 0)
+        throw std::runtime_error("fork failed");
+    if (child == 0) {
+        close(fds[0]);
+        dup2(fds[1], STDOUT_FILENO);
+        close(fds[1]);
+        return 0;
+    }
+    close(fds[1]);
+    readEnd = fds[0];
+    return child;
+}
+
+}  // namespace
+
+Outcome runCaptured(const std::function<void()> &body)
+{
+    int readEnd = -1;
+    pid_t child = forkCaptured(readEnd);
+    if (child == 0) {
+        body();
+        std::fflush(stdout);
+        _exit(0);
+    }
+    return finish(child, readEnd);
+}
+
+Outcome runProgram(const std::vector<std::string> &argv, const std::string &dir, long fileSizeLimit)
+{
+    int readEnd = -1;
+    pid_t child = forkCaptured(readEnd);
+    if (child == 0) {
+        if (chdir(dir.c_str()) != 0)
+            _exit(126);
+        if (fileSizeLimit > 0)
+            limitFileSize(fileSizeLimit);
+        std::vector<char *> args;
+        for (const std::string &arg : argv)
+            args.push_back(const_cast<char *>(arg.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    return finish(child, readEnd);
+}
+
+TempDir::TempDir()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "mac2mod-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+ScopedCwd::ScopedCwd(const std::string &dir) : previous_(std::filesystem::current_path().string())
+{
+    std::filesystem::current_path(dir);
+}
+
+ScopedCwd::~ScopedCwd()
+{
+    std::error_code ignored;
+    std::filesystem::current_path(previous_, ignored);
+}
+
+void writeFile(const std::string &path, const std::string &bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+}
+
+std::string readFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+bool fileExists(const std::string &path)
+{
+    return std::filesystem::exists(path);
+}
+
+void limitFileSize(long limit)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit rl = {static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
+    setrlimit(RLIMIT_FSIZE, &rl);
+}

@@ -1,0 +1,51 @@
+// Shared test tools: running code in a child process with its standard output captured,
+// temporary folders, and whole-file reads and writes.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+struct Outcome {
+    int status = 0;        // exit status as the program passed it (-1 for exit(-1))
+    bool exited = false;   // false: ended by a signal
+    int signal = 0;
+    std::string out;       // everything written to standard output
+};
+
+// Runs body in a forked child; the child ends with status 0 when body returns.
+Outcome runCaptured(const std::function<void()> &body);
+// Runs a program with arguments in dir, standard output captured (standard error is left
+// alone). fileSizeLimit > 0 sets RLIMIT_FSIZE in the child with SIGXFSZ ignored.
+Outcome runProgram(const std::vector<std::string> &argv, const std::string &dir,
+                   long fileSizeLimit = 0);
+
+// A fresh folder, removed with everything in it on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const std::string &path() const { return path_; }
+    std::string file(const std::string &name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+// Changes the working directory for the life of the object.
+class ScopedCwd {
+public:
+    explicit ScopedCwd(const std::string &dir);
+    ~ScopedCwd();
+
+private:
+    std::string previous_;
+};
+
+void writeFile(const std::string &path, const std::string &bytes);
+std::string readFile(const std::string &path);
+bool fileExists(const std::string &path);
+// Ends the calling (child) process's writes past limit bytes with EFBIG instead of SIGXFSZ.
+void limitFileSize(long limit);

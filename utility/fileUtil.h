@@ -1,0 +1,27 @@
+// Fatal-error reporting, opening files, and small file and console services.
+// Every message goes to standard output; a failure ends the process (see fatal.h).
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+constexpr int MAX_STR_LEN = 1000;
+
+// Prints "Error: ", the message as plain text and a line end, then ends with status -1.
+[[noreturn]] void errorExit(const char *message);
+// fopen, or "Error: Cannot open \"path\"." and status -1. Never returns null.
+FILE *fileOpen(const char *path, const char *mode);
+// Lines as fgets cuts them into pieces of at most MAX_STR_LEN - 1 characters; a piece that
+// fills the buffer is counted and warned about. A last line without a line end is not counted.
+int fileLineCount(const char *path);
+int fileSize(const char *path);
+int streamSize(FILE *stream);
+// The text after the last '.' anywhere in the path (directories included), or "".
+const char *fileExtension(const char *path);
+char *fileExtension(char *path);
+// Cuts trailing blanks, tabs, carriage returns and line ends.
+void lineTrim(char *line);
+char *fileRead(const char *path, int &size);   // malloc'd; the caller frees it
+void fileReadString(const char *path, std::string &text);
+int returnWait();
+void secondsWait(int seconds);
