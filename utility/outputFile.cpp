@@ -1,0 +1,107 @@
+#include "utility/outputFile.h"
+
+#include <cstdarg>
+#include <cstdlib>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "utility/byteOrder.h"
+#include "utility/fatal.h"
+#include "utility/fileUtil.h"
+
+namespace {
+
+// A fresh file beside the target, with the permissions fopen would have given the target.
+// A folder standing at the target's path cannot be replaced, so that fails like fopen.
+FILE *openTemporaryBeside(const std::string &target, std::string &name)
+{
+    if (std::filesystem::is_directory(target))
+        return nullptr;
+    name = target + ".XXXXXX";
+    int fd = mkstemp(name.data());
+    if (fd < 0)
+        return nullptr;
+    mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+    return fdopen(fd, "wb");
+}
+
+}  // namespace
+
+outputFile::outputFile(const char *path, const char *mode, bool replace, const char *openFailure)
+    : target_(path), written_(path), stream_(nullptr)
+{
+    if (replace)
+        stream_ = openTemporaryBeside(target_, written_);
+    else
+        stream_ = openFailure ? std::fopen(path, mode) : fileOpen(path, mode);
+    if (!stream_) {
+        if (openFailure)
+            fatalf(-1, openFailure, path);
+        errorExit(("Cannot open \"" + target_ + "\".").c_str());
+    }
+    std::setvbuf(stream_, nullptr, _IOFBF, 1 << 20);
+}
+
+outputFile::~outputFile()
+{
+    if (stream_) {
+        std::fclose(stream_);
+        std::remove(written_.c_str());
+    }
+}
+
+void outputFile::write(const void *bytes, size_t size)
+{
+    if (size > 0 && std::fwrite(bytes, size, 1, stream_) != 1)
+        fail();
+}
+
+void outputFile::printf(const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int n = std::vfprintf(stream_, format, args);
+    va_end(args);
+    if (n < 0)
+        fail();
+}
+
+void outputFile::putLE32(uint32_t value)
+{
+    unsigned char bytes[4];
+    ::putLE32(bytes, value);
+    write(bytes, sizeof bytes);
+}
+
+void outputFile::putFloat(float value)
+{
+    putLE32(floatBits(value));
+}
+
+void outputFile::close()
+{
+    bool ok = std::fflush(stream_) == 0 && !std::ferror(stream_);
+    ok = std::fclose(stream_) == 0 && ok;
+    stream_ = nullptr;
+    if (!ok) {
+        std::remove(written_.c_str());
+        fail();
+    }
+    if (written_ != target_ && std::rename(written_.c_str(), target_.c_str()) != 0) {
+        std::remove(written_.c_str());
+        fail();
+    }
+}
+
+void outputFile::fail()
+{
+    if (stream_) {
+        std::fclose(stream_);
+        stream_ = nullptr;
+        std::remove(written_.c_str());
+    }
+    fatalf(-1, "Error: cannot write \"%s\".\n", target_.c_str());
+}

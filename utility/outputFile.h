@@ -1,0 +1,36 @@
+// A file being written whose every write and close are checked. A write that fails (a full
+// disk, a file-size limit) prints "Error: cannot write \"path\".", removes what was written
+// and ends the process with status -1, so no run reports success over a truncated file.
+//
+// With replace set, the bytes go to a temporary file beside the target, which is renamed
+// over the target only once it is complete: a failed run leaves an earlier file untouched.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+class outputFile {
+public:
+    // Opens through fileOpen (its message and status on failure), or, when openFailure is
+    // given, prints openFailure with the path and ends with status -1.
+    outputFile(const char *path, const char *mode, bool replace = false,
+               const char *openFailure = nullptr);
+    ~outputFile();   // a file never closed (the process is unwinding) is removed
+    outputFile(const outputFile &) = delete;
+    outputFile &operator=(const outputFile &) = delete;
+
+    void write(const void *bytes, size_t size);
+    void printf(const char *format, ...) __attribute__((format(printf, 2, 3)));
+    void putLE32(uint32_t value);
+    void putFloat(float value);
+    void close();
+
+private:
+    [[noreturn]] void fail();
+
+    std::string target_;
+    std::string written_;   // the target itself, or the temporary file beside it
+    FILE *stream_;
+};
