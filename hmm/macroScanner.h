@@ -1,0 +1,56 @@
+// Reads a text macro file with the conversions its format uses, each giving exactly what
+// fscanf gives with the same conversion on the same input: the same value, the same success
+// or failure, and the same characters consumed (a failed conversion consumes what fscanf
+// consumes and leaves its target untouched).
+//
+//   token       "%s"             white space, then up to the next white space
+//   integer     "%d"             decimal, optional sign; out-of-range values as strtol clamps
+//                                them, cut to 32 bits
+//   real        "%e" (float)     decimal or hexadecimal, inf, infinity, nan; "1e+" reads 1
+//   quotedName  " \"%[^\"]\""    white space, a quote, one or more characters up to the
+//                                next quote, that quote
+//   restOfLine  " %[^\n]"        white space (line ends too), then up to the line end
+//
+// Text fields are bounded by the caller's capacity: a longer one is reported as tooLong
+// instead of being stored. The file is read through one reused buffer.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+class macroScanner {
+public:
+    enum result { ok, failed, tooLong };
+
+    // bufferSize only matters to tests that cut the input into small reads.
+    explicit macroScanner(FILE *stream, size_t bufferSize = 1 << 20);
+
+    result token(char *out, size_t capacity);
+    result integer(int &value);
+    result real(float &value);
+    result quotedName(char *out, size_t capacity);
+    result restOfLine(char *out, size_t capacity);
+
+    // Bytes consumed so far: where the next conversion starts reading.
+    long offset() const { return base_ + static_cast<long>(pos_); }
+
+private:
+    // Makes at least n bytes available from pos_ unless the file ends first; returns how
+    // many are available.
+    size_t ensure(size_t n);
+    void skipSpace();
+    result copyWhile(char *out, size_t capacity, bool (*keep)(unsigned char));
+    // Length of the number at pos_ as fscanf would take it, or 0 when it is not a number.
+    // Sets needMore when the available bytes ended before the number did.
+    size_t scanReal(size_t avail, bool &isReal, bool &needMore) const;
+    size_t scanInteger(size_t avail, bool &needMore) const;
+
+    FILE *stream_;
+    std::vector<char> buffer_;
+    size_t pos_ = 0;
+    size_t end_ = 0;
+    long base_ = 0;   // file offset of buffer_[0]
+    bool eof_ = false;
+};
