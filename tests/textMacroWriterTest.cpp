@@ -212,10 +212,11 @@ namespace {
 void makeReadableSet(macroClass &set)
 {
     makeSet(set, 4, {24, 24}, "<VECSIZE> 48<NULLD><MFCC_D_A_Z_0><DIAGC>");
-    int seed = 1;
+    unsigned seed = 1;
     auto next = [&seed] {
-        seed = (seed * 1103515245 + 12345) & 0x7fffffff;
-        return static_cast<float>((seed % 20001 - 10000) * std::pow(10.0, seed % 9 - 6));
+        seed = seed * 1103515245u + 12345u;
+        int bits = static_cast<int>(seed >> 1);
+        return static_cast<float>((bits % 20001 - 10000) * std::pow(10.0, bits % 9 - 6));
     };
     const char *names[] = {"sil", "a-b+c", "long name with blanks", "z"};
     for (int m = 0; m < 4; m++) {
