@@ -1,6 +1,246 @@
-// Not built yet.
-#include "hmm/macroClass.h"
-#include "utility/fatal.h"
+#include "hmm/binaryMacro.h"
 
-void macroClass::readBinaryMacro(const char *) { fatalExit(1); }
-void macroClass::writeBinaryMacro(const char *) { fatalExit(1); }
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+
+#include "hmm/modelArray.h"
+#include "utility/byteOrder.h"
+#include "utility/fatal.h"
+#include "utility/fileUtil.h"
+#include "utility/outputFile.h"
+
+namespace {
+
+constexpr int MIXTURE_FLOATS = 2 + 2 * MAX_PARAM_NUM;   // weight, means, variances, gconst
+constexpr int LONGEST_RUN = MAX_MIXTURE_NUM * MIXTURE_FLOATS;
+static_assert(MAX_STATE_NUM * MAX_STATE_NUM <= LONGEST_RUN && MAX_STREAM_NUM <= LONGEST_RUN,
+              "every run of floats fits the block buffer");
+// The smallest model block: name, stateNum 2, no emitting state, a 2 x 2 transition run.
+constexpr long MIN_MODEL_BYTES = MAX_NAME_LEN + 4 + 4 * 2 * 2;
+constexpr int NO_MODEL = -1;
+
+// The reader's refusals. A malformed file ends with status 1; a file that cannot be read at
+// all ends with -1, like one that cannot be opened.
+[[noreturn]] void refuseUnreadable(const char *path)
+{
+    fatalf(-1, "Error: cannot read \"%s\".\n", path);
+}
+
+[[noreturn]] void refuseShortFile(const char *path, size_t wanted, long offset)
+{
+    fatalf(1, "Error: \"%s\" ends before its last field: %zu bytes wanted at byte %ld.\n",
+           path, wanted, offset);
+}
+
+[[noreturn]] void refuseCount(const char *path, const char *name, int modelId, int value,
+                              int lo, int hi)
+{
+    if (modelId == NO_MODEL)
+        fatalf(1, "Error: \"%s\": %s is %d, not in %d to %d.\n", path, name, value, lo, hi);
+    fatalf(1, "Error: \"%s\": %s of model %d is %d, not in %d to %d.\n",
+           path, name, modelId, value, lo, hi);
+}
+
+[[noreturn]] void refuseModelNum(const char *path, int modelNum, long room)
+{
+    if (modelNum < 0)
+        fatalf(1, "Error: \"%s\": modelNum is %d, below 0.\n", path, modelNum);
+    fatalf(1, "Error: \"%s\": modelNum is %d, but the file has room for at most %ld models.\n",
+           path, modelNum, room);
+}
+
+[[noreturn]] void refuseName(const char *path, int modelId)
+{
+    fatalf(1, "Error: \"%s\": the name of model %d has no terminating zero.\n", path, modelId);
+}
+
+// The file front to back in 4-byte little-endian values and blocks, with the byte offset
+// reached; a field that the file does not hold completely is refused where it starts.
+class byteReader {
+public:
+    explicit byteReader(const char *path)
+        : path_(path), stream_(fileOpen(path, "rb")), offset_(0), size_(-1)
+    {
+        struct stat info;
+        if (fstat(fileno(stream_), &info) == 0 && S_ISREG(info.st_mode))
+            size_ = info.st_size;
+    }
+    ~byteReader() { std::fclose(stream_); }
+    byteReader(const byteReader &) = delete;
+    byteReader &operator=(const byteReader &) = delete;
+
+    void block(void *bytes, size_t size)
+    {
+        if (std::fread(bytes, 1, size, stream_) != size) {
+            if (std::ferror(stream_))
+                refuseUnreadable(path_);
+            refuseShortFile(path_, size, offset_);
+        }
+        offset_ += static_cast<long>(size);
+    }
+
+    uint32_t le32()
+    {
+        unsigned char bytes[4];
+        block(bytes, sizeof bytes);
+        return getLE32(bytes);
+    }
+
+    const char *path() const { return path_; }
+    long offset() const { return offset_; }
+    // Bytes still to come, or -1 when the size is unknown (not a regular file).
+    long remaining() const { return size_ < 0 ? -1 : size_ - offset_; }
+
+private:
+    const char *path_;
+    FILE *stream_;
+    long offset_;
+    long size_;
+};
+
+// Slot f of the 50 floats of a mixture record, in file order.
+template <class Mixture>
+auto &mixtureField(Mixture &mixture, int f)
+{
+    if (f == 0)
+        return mixture.mixtureWeight;
+    if (f <= MAX_PARAM_NUM)
+        return mixture.mean[f - 1];
+    if (f <= 2 * MAX_PARAM_NUM)
+        return mixture.variance[f - 1 - MAX_PARAM_NUM];
+    return mixture.gconst;
+}
+
+// The order of the fields in the file, followed by both directions. A channel either fills
+// the fields from the file or sends them to it; the reading channel checks every count
+// before the count drives a loop.
+template <class Channel, class Model>
+void transferModel(Channel &io, Model &model, int streamNum, int modelId)
+{
+    io.name(model.str, modelId);
+    io.count(model.stateNum, 2, MAX_STATE_NUM, "stateNum", modelId);
+    for (int j = 0; j < model.stateNum - 2; j++) {
+        auto &state = model.state[j];
+        io.floats(streamNum, [&](int k) -> auto & { return state.streamWeight[k]; });
+        for (int k = 0; k < streamNum; k++) {
+            auto &stream = state.stream[k];
+            io.count(stream.mixtureNum, 0, MAX_MIXTURE_NUM, "mixtureNum", modelId);
+            io.floats(stream.mixtureNum * MIXTURE_FLOATS, [&](int i) -> auto & {
+                return mixtureField(stream.mixture[i / MIXTURE_FLOATS], i % MIXTURE_FLOATS);
+            });
+        }
+    }
+    // The first N * N entries of the whole matrix, row by row: not the top-left block.
+    io.floats(model.stateNum * model.stateNum, [&](int i) -> auto & {
+        return model.transProb[i / MAX_STATE_NUM][i % MAX_STATE_NUM];
+    });
+}
+
+template <class Channel, class Set>
+void transferSet(Channel &io, Set &set)
+{
+    io.integer(set.modelNum);
+    io.count(set.streamNum, 1, MAX_STREAM_NUM, "streamNum", NO_MODEL);
+    for (int s = 0; s < set.streamNum; s++)
+        io.count(set.vecSize[s], 1, MAX_PARAM_NUM, "vecSize", NO_MODEL);
+    io.modelArray(set);
+    for (int m = 0; m < set.modelNum; m++)
+        transferModel(io, set.model[m], set.streamNum, m);
+}
+
+class fieldReader {
+public:
+    explicit fieldReader(const char *path) : in_(path) {}
+
+    void integer(int &field) { field = static_cast<int32_t>(in_.le32()); }
+
+    void count(int &field, int lo, int hi, const char *name, int modelId)
+    {
+        integer(field);
+        if (field < lo || field > hi)
+            refuseCount(in_.path(), name, modelId, field, lo, hi);
+    }
+
+    // modelNum is weighed against the rest of the file before anything is allocated, so a
+    // huge count in a small file costs no memory.
+    void modelArray(hmmSet &set)
+    {
+        long remaining = in_.remaining();
+        long room = remaining < 0 ? -1 : remaining / MIN_MODEL_BYTES;
+        if (set.modelNum < 0 || (room >= 0 && set.modelNum > room))
+            refuseModelNum(in_.path(), set.modelNum, room);
+        std::free(set.model);
+        set.model = allocateModels(set.modelNum);
+    }
+
+    void name(char (&str)[MAX_NAME_LEN], int modelId)
+    {
+        in_.block(str, MAX_NAME_LEN);
+        if (!std::memchr(str, '\0', MAX_NAME_LEN))
+            refuseName(in_.path(), modelId);
+    }
+
+    template <class Slot>
+    void floats(int n, Slot slot)
+    {
+        unsigned char bytes[4 * LONGEST_RUN];
+        in_.block(bytes, 4 * static_cast<size_t>(n));
+        for (int i = 0; i < n; i++)
+            slot(i) = bitsFloat(getLE32(bytes + 4 * i));
+    }
+
+private:
+    byteReader in_;
+};
+
+class fieldWriter {
+public:
+    explicit fieldWriter(const char *path) : out_(path, "wb") {}
+
+    void integer(int value) { out_.putLE32(static_cast<uint32_t>(value)); }
+    void count(int value, int, int, const char *, int) { integer(value); }
+    void modelArray(const hmmSet &) {}
+    void name(const char (&str)[MAX_NAME_LEN], int) { out_.write(str, MAX_NAME_LEN); }
+
+    template <class Slot>
+    void floats(int n, Slot slot)
+    {
+        unsigned char bytes[4 * LONGEST_RUN];
+        for (int i = 0; i < n; i++)
+            putLE32(bytes + 4 * i, floatBits(slot(i)));
+        out_.write(bytes, 4 * static_cast<size_t>(n));
+    }
+
+    void close() { out_.close(); }
+
+private:
+    outputFile out_;
+};
+
+}  // namespace
+
+void readBinaryMacroFile(hmmSet &set, const char *path)
+{
+    fieldReader io(path);
+    transferSet(io, set);
+}
+
+void writeBinaryMacroFile(const hmmSet &set, const char *path)
+{
+    fieldWriter io(path);
+    transferSet(io, set);
+    io.close();
+}
+
+void macroClass::readBinaryMacro(const char *path)
+{
+    readBinaryMacroFile(MMF, path);
+}
+
+void macroClass::writeBinaryMacro(const char *path)
+{
+    writeBinaryMacroFile(MMF, path);
+}
