@@ -1,0 +1,44 @@
+// Reads a text macro file into an HMM set. The subset understood, by example (one stream of
+// 24 values; "..." stands for the rest of the 24 numbers):
+//
+//   ~o
+//   <HMMSETID> any-id                      (optional)
+//   <STREAMINFO> 1 24
+//   <VECSIZE> 24 <NULLD> <MFCC_E_D_A> <DIAGC>
+//   ~r "rc"  ...                            (optional, skipped up to the next ~h)
+//   ~h "sil"
+//   <BEGINHMM>
+//   <NUMSTATES> 3
+//   <STATE> 2
+//   <NUMMIXES> 2                            (or <SWEIGHTS> 1 alone: one component each)
+//   <SWEIGHTS> 1
+//    1.000000e+00
+//   <MIXTURE> 1 6.000000e-01                (no header when a stream has one component)
+//   <RCLASS> 1                              (optional)
+//   <MEAN> 24
+//    1.0e+00 ...
+//   <VARIANCE> 24
+//    2.0e+00 ...
+//   <GCONST> 4.0e+01
+//   <MIXTURE> 2 4.000000e-01
+//   ...
+//   <TRANSP> 3
+//    0.0e+00 1.0e+00 0.0e+00
+//    0.0e+00 6.0e-01 4.0e-01
+//    0.0e+00 0.0e+00 0.0e+00
+//   <ENDHMM>
+//
+// With several streams each state gives <STREAM> n before each stream's components.
+// Models are counted first (lines beginning with ~h), the array is allocated once, then
+// filled in file order. Any malformed input ends the process with its message.
+#pragma once
+
+#include <cstdio>
+
+#include "hmm/macroClass.h"
+
+void readTextMacroFile(hmmSet &set, const char *path);
+
+// Lines (as fgets cuts them into pieces of at most MAX_STR_LEN - 1 characters) that begin
+// with "~h", from the stream's current position to its end.
+int countModelHeaders(FILE *stream);
