@@ -115,6 +115,24 @@ macroScanner::result macroScanner::token(char *out, size_t capacity)
     return copyWhile(out, capacity, notSpace);
 }
 
+macroScanner::result macroScanner::token(std::string &out)
+{
+    skipSpace();
+    if (ensure(1) == 0)
+        return failed;
+    out.clear();
+    while (ensure(1) > 0) {
+        size_t n = 0;
+        while (pos_ + n < end_ && notSpace(static_cast<unsigned char>(buffer_[pos_ + n])))
+            n++;
+        out.append(buffer_.data() + pos_, n);
+        pos_ += n;
+        if (pos_ < end_)
+            break;
+    }
+    return ok;
+}
+
 macroScanner::result macroScanner::restOfLine(char *out, size_t capacity)
 {
     skipSpace();

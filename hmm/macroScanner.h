@@ -28,6 +28,7 @@ public:
     explicit macroScanner(FILE *stream, size_t bufferSize = 1 << 20);
 
     result token(char *out, size_t capacity);
+    result token(std::string &out);   // any length
     result integer(int &value);
     result real(float &value);
     result quotedName(char *out, size_t capacity);
