@@ -7,6 +7,11 @@
 //     0 1000000 sil
 //     1000000 3100000 ma
 //     .
+//
+// Times in the label file are in units of 100 ns and are written in 64 bits. A record whose
+// sylNum is outside 0 ... MAX_SYL_NUM, or whose syllable identifier is not an index into the
+// name list, is refused with a message and status 1 before anything is written or printed.
+// result2file writes no label file when no candidate has status 3.
 #pragma once
 
 #include <string>

@@ -32,7 +32,7 @@ void arrayRead(const char *path, T *values, int count, void (*readBin)(const cha
     fatalf(1, "Error in reading %s: The only allowed extension are \"txt\" and \"bin\".\n", path);
 }
 
-// Exactly count conversions; a value the file does not give leaves its element as it was.
+// At most count conversions; an element the file gives no value for keeps what it held.
 template <typename T>
 void textArrayRead(const char *path, T *values, int count, const char *format)
 {
@@ -88,7 +88,8 @@ void appendLine(const char *path, const char *format, double value)
     ok = std::fclose(stream) == 0 && ok;
     if (!ok) {
         std::error_code ignored;
-        std::filesystem::resize_file(path, static_cast<uintmax_t>(before), ignored);
+        if (before >= 0)
+            std::filesystem::resize_file(path, static_cast<uintmax_t>(before), ignored);
         fatalf(-1, "Error: cannot write \"%s\".\n", path);
     }
 }

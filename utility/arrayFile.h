@@ -5,6 +5,12 @@
 //   int array, binary:   count x 4-byte little-endian integers, nothing else
 //   value log:           one "%f\n" (float) or "%lf\n" (double) line per append
 //   table:               one row per line, fields separated by a tab
+//
+// The array readers fill at most count elements: what the file does not give keeps its old
+// value. Any other extension than txt/TXT/bin/BIN is refused (status 1). lineListRead keeps
+// empty lines as empty strings; a line starting with the comment character is left out.
+// The writers check every write: a failed one removes the partial file (an append restores
+// the log as it was) and ends with "Error: cannot write ..." and status -1.
 #pragma once
 
 #include <string>

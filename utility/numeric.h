@@ -1,5 +1,9 @@
 // Numeric helpers: matrices, rounding, resampling, gap filling, and operations on vectors of
 // doubles. Distance types: 1 = absolute differences, 2 = squared differences.
+//
+// Rounding goes half away from zero. Resampling maps output element i to source position
+// i * (srcLen - 1) / (dstLen - 1) and keeps both ends; a single source value fills the whole
+// output. The median and minimum of an empty vector are NaN (minimum index -1).
 #pragma once
 
 void **matrixCreate(int rowNum, int colNum, int elemSize);
