@@ -56,6 +56,55 @@ private:
     bool fileEnded_;
 };
 
+// The common form, [sign] digits [. digits] [e [sign] digits] followed by white space or the
+// end of the file, converted exactly: the decimal mantissa and power of ten are both exact
+// doubles, so their product or quotient is the correctly rounded double, and rounding that
+// to float is correct unless it lies exactly halfway between two floats. Returns the length
+// read, or 0 when the text is of another form (left to the general path).
+size_t plainReal(const char *p, const char *limit, bool fileEnded, float &value)
+{
+    static const double powersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                         1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const char *start = p;
+    bool negative = false;
+    if (p < limit && (*p == '-' || *p == '+'))
+        negative = *p++ == '-';
+    uint64_t mantissa = 0;
+    int digits = 0, scale = 0;
+    for (; p < limit && isDigit(*p); p++, digits++)
+        mantissa = mantissa * 10 + (*p - '0');
+    if (p < limit && *p == '.')
+        for (p++; p < limit && isDigit(*p); p++, digits++, scale--)
+            mantissa = mantissa * 10 + (*p - '0');
+    if (digits == 0 || digits > 19)
+        return 0;
+    if (p < limit && lower(*p) == 'e') {
+        p++;
+        bool negativeExponent = false;
+        if (p < limit && (*p == '-' || *p == '+'))
+            negativeExponent = *p++ == '-';
+        int exponent = 0, exponentDigits = 0;
+        for (; p < limit && isDigit(*p) && exponentDigits < 5; p++, exponentDigits++)
+            exponent = exponent * 10 + (*p - '0');
+        if (exponentDigits == 0)
+            return 0;
+        scale += negativeExponent ? -exponent : exponent;
+    }
+    if (p < limit ? !isSpace(static_cast<unsigned char>(*p)) : !fileEnded)
+        return 0;
+    if (mantissa > (uint64_t(1) << 53) || scale < -22 || scale > 22)
+        return 0;
+    double exact = static_cast<double>(mantissa);
+    exact = scale < 0 ? exact / powersOfTen[-scale] : exact * powersOfTen[scale];
+    uint64_t bits;
+    std::memcpy(&bits, &exact, sizeof bits);
+    if ((bits & 0x1fffffff) == 0x10000000)
+        return 0;   // halfway between two floats: needs the exact decimal
+    value = static_cast<float>(negative ? -exact : exact);
+    return static_cast<size_t>(p - start);
+}
+
 }  // namespace
 
 macroScanner::macroScanner(FILE *stream, size_t bufferSize)
@@ -230,13 +279,18 @@ macroScanner::result macroScanner::real(float &value)
     size_t avail = ensure(want);
     if (avail == 0)
         return failed;
+    const char *first = buffer_.data() + pos_;
+    if (size_t n = plainReal(first, first + avail, eof_, value)) {
+        pos_ += n;
+        return ok;
+    }
     bool isReal = false, needMore = false;
     size_t n;
     while ((n = scanReal(avail, isReal, needMore)), needMore) {
         want *= 2;
         avail = ensure(want);
     }
-    const char *first = buffer_.data() + pos_;
+    first = buffer_.data() + pos_;
     pos_ += n;
     if (!isReal)
         return failed;

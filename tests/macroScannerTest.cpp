@@ -2,6 +2,7 @@
 // each conversion. These tests run both side by side on the same bytes.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -100,7 +101,8 @@ TEST(macroScanner, realsAgreeWithFscanf)
                      "0x1P+", "0xg", "0xx", "-0x", "0xp3", "0x1e3", "0x1.8p-1", "00x1", "1,5",
                      "1e99", "3.5e38", "1e-50", "1e-40", "1e-45", "7e-46", "1e0005", "",
                      "   ", "\n\t 7", "<MEAN>", "12abc", "1" + std::string(300, '0'),
-                     "0." + std::string(300, '0') + "1", "2.5 3.5\n-4.25e+01"},
+                     "0." + std::string(300, '0') + "1", "2.5 3.5\n-4.25e+01", "16777217", "16777219", "-1.6777217e7",
+                     "3.0000001192092896e-1"},
                     op::real);
 }
 
@@ -160,5 +162,35 @@ TEST(macroScanner, generatedInputsAgreeWithFscanf)
             ops.push_back(static_cast<op>(random() % 5));
         std::string difference = compare(text, ops, trial % 2 ? 2 : 1 << 20);
         ASSERT_EQ(difference, "");
+    }
+}
+
+// Decimal numbers of every length and exponent, as a model file holds them and beyond.
+TEST(macroScanner, generatedDecimalsAgreeWithFscanf)
+{
+    std::mt19937 random(99);
+    for (int trial = 0; trial < 20000; trial++) {
+        std::string text;
+        for (int n = 0; n < 8; n++) {
+            char buf[64];
+            switch (random() % 3) {
+            case 0:
+                std::snprintf(buf, sizeof buf, "%e", std::ldexp(static_cast<double>(random()) / 4294967296.0, static_cast<int>(random() % 200) - 100) * (random() % 2 ? 1 : -1));
+                break;
+            case 1:
+                std::snprintf(buf, sizeof buf, "%.*g", static_cast<int>(1 + random() % 20), static_cast<double>(random()) * std::pow(10.0, static_cast<int>(random() % 90) - 45));
+                break;
+            default: {
+                std::string digits;
+                for (int d = static_cast<int>(random() % 25); d >= 0; d--)
+                    digits += static_cast<char>('0' + random() % 10);
+                digits.insert(random() % (digits.size() + 1), ".");
+                std::snprintf(buf, sizeof buf, "%se%d", digits.c_str(), static_cast<int>(random() % 80) - 40);
+            }
+            }
+            text += buf;
+            text += random() % 2 ? " " : "\n";
+        }
+        ASSERT_EQ(compare(text, std::vector<op>(8, op::real), 1 << 20), "");
     }
 }
