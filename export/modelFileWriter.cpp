@@ -18,16 +18,20 @@ constexpr float WEIGHT_SCALE = 100000.0f;
 void putState(std::vector<unsigned char> &bytes, const hmmState &state, int vecSize, float scale)
 {
     const hmmStream &stream = state.stream[0];
-    auto put = [&bytes](float value) {
-        bytes.resize(bytes.size() + 4);
-        putLE32(&bytes[bytes.size() - 4], floatBits(value));
+    const int m = stream.mixtureNum;
+    size_t at = bytes.size();
+    bytes.resize(at + 4 * (1 + static_cast<size_t>(m) * (2 + 2 * vecSize)));
+    unsigned char *out = bytes.data() + at;
+    auto put = [&out](float value) {
+        putLE32(out, floatBits(value));
+        out += 4;
     };
-    put(static_cast<float>(stream.mixtureNum));
-    for (int k = 0; k < stream.mixtureNum; k++)
+    put(static_cast<float>(m));
+    for (int k = 0; k < m; k++)
         put(stream.mixture[k].mixtureWeight * scale);
-    for (int k = 0; k < stream.mixtureNum; k++)
+    for (int k = 0; k < m; k++)
         put(static_cast<float>(std::log(static_cast<double>(stream.mixture[k].mixtureWeight))));
-    for (int k = 0; k < stream.mixtureNum; k++) {
+    for (int k = 0; k < m; k++) {
         for (int v = 0; v < vecSize; v++)
             put(stream.mixture[k].mean[v]);
         for (int v = 0; v < vecSize; v++)
