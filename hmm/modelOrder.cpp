@@ -5,6 +5,7 @@
 // would order them differently. The steps run over compact copies of the names with the
 // records' indices, and the records are moved once at the end: a record is about 22 KB,
 // and swapping records inside the partition costs far more than the comparisons.
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <utility>
@@ -14,16 +15,31 @@
 
 namespace {
 
-struct sortEntry {
-    char name[MAX_NAME_LEN];
-    int index;   // where the record stands before the sort
-};
-
 // strcmp order (bytes unsigned, a prefix first); the bound only matters for a name field
 // without its terminating zero, which no reader lets in.
 int compareNames(const char *a, const char *b)
 {
     return std::strncmp(a, b, MAX_NAME_LEN);
+}
+
+// A name with zeros after its end, so that a comparison of whole fields, which is faster,
+// gives the same order as compareNames.
+struct sortEntry {
+    char name[MAX_NAME_LEN];
+    int index;   // where the record stands before the sort
+
+    void set(const char *str, int at)
+    {
+        size_t length = strnlen(str, MAX_NAME_LEN);
+        std::memcpy(name, str, length);
+        std::memset(name + length, 0, MAX_NAME_LEN - length);
+        index = at;
+    }
+};
+
+int compareEntries(const sortEntry &a, const char *b)
+{
+    return std::memcmp(a.name, b, MAX_NAME_LEN);
 }
 
 // One partition of left .. right around the name at left; returns where that entry lands.
@@ -36,10 +52,10 @@ int partition(sortEntry *entry, int left, int right)
     for (;;) {
         do
             i++;
-        while (compareNames(entry[i].name, pivot) < 0 && i < right);
+        while (compareEntries(entry[i], pivot) < 0 && i < right);
         do
             j--;
-        while (compareNames(entry[j].name, pivot) > 0 && j > left);
+        while (compareEntries(entry[j], pivot) > 0 && j > left);
         if (i >= j)
             break;
         std::swap(entry[i], entry[j]);
@@ -48,12 +64,32 @@ int partition(sortEntry *entry, int left, int right)
     return j;
 }
 
+// A range of strictly rising names comes out of the partition steps as it went in (each
+// pivot is the smallest name and lands on itself), and one of strictly falling names comes
+// out reversed (each pair of partitions puts the largest and the smallest name at the ends).
+// Recognising both in one pass spares such ranges the steps' cost, which grows with the
+// square of their length. Returns whether the range was one of them and is now in order.
+bool orderStrictRun(sortEntry *entry, int left, int right)
+{
+    int first = compareEntries(entry[left], entry[left + 1].name);
+    if (first == 0)
+        return false;
+    for (int k = left + 1; k < right; k++) {
+        int next = compareEntries(entry[k], entry[k + 1].name);
+        if (next == 0 || (next < 0) != (first < 0))
+            return false;
+    }
+    if (first > 0)
+        std::reverse(entry + left, entry + right + 1);
+    return true;
+}
+
 // The sides of a partition are disjoint, so sorting them in either order gives the same
-// result. Recursing only into the smaller side keeps the depth logarithmic even on a range
-// already in order, where every partition leaves one side empty.
+// result. Recursing only into the smaller side keeps the depth logarithmic even when every
+// partition leaves one side empty, as on names already in order.
 void quicksort(sortEntry *entry, int left, int right)
 {
-    while (left < right) {
+    while (left < right && !orderStrictRun(entry, left, right)) {
         int p = partition(entry, left, right);
         if (p - left < right - p) {
             quicksort(entry, left, p - 1);
@@ -96,10 +132,8 @@ void macroClass::sortModels(int left, int right)
         return;
     int n = right - left + 1;
     std::vector<sortEntry> entry(n);
-    for (int k = 0; k < n; k++) {
-        std::memcpy(entry[k].name, MMF.model[left + k].str, MAX_NAME_LEN);
-        entry[k].index = k;
-    }
+    for (int k = 0; k < n; k++)
+        entry[k].set(MMF.model[left + k].str, k);
     quicksort(entry.data(), 0, n - 1);
     permuteModels(MMF.model + left, entry);
 }

@@ -78,12 +78,13 @@ void referenceSort(std::vector<taggedName> &v, int left, int right)
     referenceSort(v, j + 1, right);
 }
 
-std::vector<std::string> sortedNames(int n, bool reversed)
+// Names in rising (or falling) order, each repeated the given number of times.
+std::vector<std::string> sortedNames(int n, bool reversed, int repeat = 1)
 {
     std::vector<std::string> list(n);
     char name[MAX_NAME_LEN];
     for (int m = 0; m < n; m++) {
-        std::snprintf(name, sizeof name, "m%07d", reversed ? n - m : m);
+        std::snprintf(name, sizeof name, "m%07d", (reversed ? n - m : m) / repeat);
         list[m] = name;
     }
     return list;
@@ -117,18 +118,43 @@ TEST(sortModels, equalNamesEndWhereThePartitionStepsPutThem)
     twins.sortModels(0, 1);
     EXPECT_EQ(tags(twins), (std::vector<int>{1, 0}));
 
+    // Many equal names, and runs in rising or falling order with and without repeats, on
+    // whole sets and on sub-ranges whose ends must stay put.
     std::mt19937 random(11);
-    for (int alphabet : {1, 2, 3, 5}) {
-        for (int n : {2, 3, 7, 40, 300}) {
-            std::vector<std::string> list(n);
-            for (std::string &name : list)
-                name = std::string(1, static_cast<char>('a' + random() % alphabet)) +
-                       (random() % 4 == 0 ? "b" : "");
+    auto letters = [&](int n, int alphabet) {
+        std::vector<std::string> list(n);
+        for (std::string &name : list)
+            name = std::string(1, static_cast<char>('a' + random() % alphabet)) +
+                   (random() % 4 == 0 ? "b" : "");
+        return list;
+    };
+    auto run = [](int n, int step, int repeat) {
+        std::vector<std::string> list;
+        for (int m = 0; m < n; m++)
+            list.push_back(std::string(1, static_cast<char>('a' + 30 + step * (m / repeat))));
+        return list;
+    };
+    std::vector<std::vector<std::string>> sets;
+    for (int n : {2, 3, 7, 40, 300})
+        for (int alphabet : {1, 2, 3, 5})
+            sets.push_back(letters(n, alphabet));
+    for (int n : {2, 3, 4, 9, 30})
+        for (int step : {1, -1})
+            for (int repeat : {1, 2, 3}) {
+                sets.push_back(run(n, step, repeat));
+                std::vector<std::string> mixed = letters(n, 3);
+                std::vector<std::string> tail = run(n, step, repeat);
+                mixed.insert(random() % 2 ? mixed.end() : mixed.begin(), tail.begin(), tail.end());
+                sets.push_back(mixed);
+            }
+
+    for (const std::vector<std::string> &list : sets) {
+        int n = static_cast<int>(list.size());
+        for (int trim : {0, 1}) {
+            int left = n > 3 ? trim : 0;
+            int right = n > 3 ? n - 1 - trim : n - 1;
             macroClass set;
             makeNamedSet(set, list);
-            // Sorting a sub-range must leave the ends alone, and whole sets are covered too.
-            int left = n > 3 ? 1 : 0;
-            int right = n > 3 ? n - 2 : n - 1;
             set.sortModels(left, right);
 
             std::vector<taggedName> expected;
@@ -138,7 +164,7 @@ TEST(sortModels, equalNamesEndWhereThePartitionStepsPutThem)
             std::vector<int> expectedTags;
             for (const taggedName &entry : expected)
                 expectedTags.push_back(entry.second);
-            EXPECT_EQ(tags(set), expectedTags) << "alphabet " << alphabet << ", " << n << " models";
+            EXPECT_EQ(tags(set), expectedTags) << ::testing::PrintToString(list) << " from " << left;
         }
     }
 }
@@ -157,14 +183,15 @@ TEST(sortModels, rangesOfOneOrNoModelChangeNothing)
     EXPECT_EQ(empty.findModel(0, -1, "a"), -1);
 }
 
-// A set already in name order (or reversed) splits into sides of 0 and n - 1 at every step;
-// the sort must not nest that deep. A thread with a small stack makes a deep nesting crash.
+// A set in name order whose names come in pairs splits into sides of 1 and n - 2 at every
+// step (and the reversed set nearly so); the sort must not nest that deep. A thread with a
+// small stack makes a deep nesting crash.
 TEST(sortModels, longSetsInOrderOrReversedSortOnASmallStack)
 {
     Outcome o = runCaptured([] {
         for (bool reversed : {false, true}) {
             macroClass set;
-            makeNamedSet(set, sortedNames(20000, reversed));
+            makeNamedSet(set, sortedNames(20000, reversed, 2));
             pthread_attr_t attributes;
             pthread_attr_init(&attributes);
             pthread_attr_setstacksize(&attributes, 256 * 1024);
