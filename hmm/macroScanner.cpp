@@ -56,22 +56,51 @@ private:
     bool fileEnded_;
 };
 
-// The common form, [sign] digits [. digits] [e [sign] digits] followed by white space or the
-// end of the file, converted exactly: the decimal mantissa and power of ten are both exact
-// doubles, so their product or quotient is the correctly rounded double, and rounding that
-// to float is correct unless it lies exactly halfway between two floats. Returns the length
-// read, or 0 when the text is of another form (left to the general path).
-size_t plainReal(const char *p, const char *limit, bool fileEnded, float &value)
+// mantissa x 10^scale as the nearest float, when that can be had exactly from doubles: the
+// mantissa and the power of ten are both exact doubles, so their product or quotient is the
+// correctly rounded double, and rounding that to float is correct unless it lies exactly
+// halfway between two floats.
+bool convertExact(uint64_t mantissa, int scale, bool negative, float &value)
 {
     static const double powersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (mantissa > (uint64_t(1) << 53) || scale < -22 || scale > 22)
+        return false;
+    double exact = static_cast<double>(mantissa);
+    exact = scale < 0 ? exact / powersOfTen[-scale] : exact * powersOfTen[scale];
+    uint64_t bits;
+    std::memcpy(&bits, &exact, sizeof bits);
+    if ((bits & 0x1fffffff) == 0x10000000)
+        return false;   // halfway between two floats: needs the exact decimal
+    value = static_cast<float>(negative ? -exact : exact);
+    return true;
+}
+
+// The common form, [sign] digits [. digits] [e [sign] digits] followed by white space or the
+// end of the file. Returns the length read, or 0 when the text is of another form or its
+// value needs more than convertExact gives (left to the general path).
+size_t plainReal(const char *p, const char *limit, bool fileEnded, float &value)
+{
     const char *start = p;
     bool negative = false;
     if (p < limit && (*p == '-' || *p == '+'))
         negative = *p++ == '-';
+    int scale = 0;
     uint64_t mantissa = 0;
-    int digits = 0, scale = 0;
+    // What "%e" prints, d.dddddde+dd, is by far the most common form: read it in one go.
+    if (limit - p >= 13 && isDigit(p[0]) && p[1] == '.' && isDigit(p[2]) && isDigit(p[3]) &&
+        isDigit(p[4]) && isDigit(p[5]) && isDigit(p[6]) && isDigit(p[7]) && lower(p[8]) == 'e' &&
+        (p[9] == '-' || p[9] == '+') && isDigit(p[10]) && isDigit(p[11]) &&
+        isSpace(static_cast<unsigned char>(p[12]))) {
+        mantissa = (p[0] - '0') * 1000000u + (p[2] - '0') * 100000u + (p[3] - '0') * 10000u +
+                   (p[4] - '0') * 1000u + (p[5] - '0') * 100u + (p[6] - '0') * 10u + (p[7] - '0');
+        int exponent = (p[10] - '0') * 10 + (p[11] - '0');
+        scale = (p[9] == '-' ? -exponent : exponent) - 6;
+        p += 12;
+        return convertExact(mantissa, scale, negative, value) ? static_cast<size_t>(p - start) : 0;
+    }
+    int digits = 0;
     for (; p < limit && isDigit(*p); p++, digits++)
         mantissa = mantissa * 10 + (*p - '0');
     if (p < limit && *p == '.')
@@ -93,16 +122,7 @@ size_t plainReal(const char *p, const char *limit, bool fileEnded, float &value)
     }
     if (p < limit ? !isSpace(static_cast<unsigned char>(*p)) : !fileEnded)
         return 0;
-    if (mantissa > (uint64_t(1) << 53) || scale < -22 || scale > 22)
-        return 0;
-    double exact = static_cast<double>(mantissa);
-    exact = scale < 0 ? exact / powersOfTen[-scale] : exact * powersOfTen[scale];
-    uint64_t bits;
-    std::memcpy(&bits, &exact, sizeof bits);
-    if ((bits & 0x1fffffff) == 0x10000000)
-        return 0;   // halfway between two floats: needs the exact decimal
-    value = static_cast<float>(negative ? -exact : exact);
-    return static_cast<size_t>(p - start);
+    return convertExact(mantissa, scale, negative, value) ? static_cast<size_t>(p - start) : 0;
 }
 
 }  // namespace
@@ -112,10 +132,8 @@ macroScanner::macroScanner(FILE *stream, size_t bufferSize)
 {
 }
 
-size_t macroScanner::ensure(size_t n)
+void macroScanner::refill(size_t n)
 {
-    if (end_ - pos_ >= n || eof_)
-        return end_ - pos_;
     std::memmove(buffer_.data(), buffer_.data() + pos_, end_ - pos_);
     base_ += static_cast<long>(pos_);
     end_ -= pos_;
@@ -128,17 +146,14 @@ size_t macroScanner::ensure(size_t n)
             eof_ = true;
         end_ += got;
     }
-    return end_ - pos_;
 }
 
 void macroScanner::skipSpace()
 {
-    while (ensure(1) > 0) {
+    do {
         while (pos_ < end_ && isSpace(static_cast<unsigned char>(buffer_[pos_])))
             pos_++;
-        if (pos_ < end_)
-            return;
-    }
+    } while (pos_ == end_ && ensure(1) > 0);
 }
 
 macroScanner::result macroScanner::copyWhile(char *out, size_t capacity, bool (*keep)(unsigned char))

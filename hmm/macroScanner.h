@@ -40,7 +40,13 @@ public:
 private:
     // Makes at least n bytes available from pos_ unless the file ends first; returns how
     // many are available.
-    size_t ensure(size_t n);
+    size_t ensure(size_t n)
+    {
+        if (end_ - pos_ < n && !eof_)
+            refill(n);
+        return end_ - pos_;
+    }
+    void refill(size_t n);
     void skipSpace();
     result copyWhile(char *out, size_t capacity, bool (*keep)(unsigned char));
     // Length of the number at pos_ as fscanf would take it, or 0 when it is not a number.
