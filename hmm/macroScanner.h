@@ -34,8 +34,15 @@ public:
     result quotedName(char *out, size_t capacity);
     result restOfLine(char *out, size_t capacity);
 
-    // Bytes consumed so far: where the next conversion starts reading.
+    // The file offset where the next conversion starts reading.
     long offset() const { return base_ + static_cast<long>(pos_); }
+    // Skips white space (as every conversion but the quoted name's closing does) and returns
+    // the offset of what follows.
+    long skipToToken()
+    {
+        skipSpace();
+        return offset();
+    }
 
 private:
     // Makes at least n bytes available from pos_ unless the file ends first; returns how

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "hmm/macroScanner.h"
@@ -125,40 +126,98 @@ struct fileCloser {
     void operator()(FILE *stream) const { std::fclose(stream); }
 };
 
+// Thrown by a reader that reads part of a file alongside others, in place of a message.
+struct pieceFailed {};
+
 // The second pass: one model after the other, token by token. str1 always holds the last
 // token read; where a step may already have read the keyword of the next head, the head
 // takes it from str1 instead of reading.
+//
+// A quiet reader reads a piece of the file in parallel with others: any read that fails, and
+// any message it would print, abandons the piece instead (pieceFailed). Where no read fails,
+// no step looks at a value left from before, so a piece gives exactly what the whole read
+// gives for its models.
 class textMacroReader {
 public:
-    textMacroReader(hmmSet &set, FILE *stream) : set_(set), scan_(stream) {}
+    textMacroReader(hmmSet &set, FILE *stream, bool quiet) : set_(set), scan_(stream), quiet_(quiet) {}
 
-    void read()
+    void readHeader()
     {
-        readHeader();
-        for (int m = 0; m < set_.modelNum; m++)
+        token();   // the option macro, not looked at
+        token();
+        if (is("<HMMSETID>")) {
+            token();
+            token();
+        }
+        integer(set_.streamNum);
+        if (set_.streamNum < 1 || set_.streamNum > MAX_STREAM_NUM)
+            refuse([&] { failStreamNum(set_.streamNum); });
+        for (int s = 0; s < set_.streamNum; s++) {
+            integer(set_.vecSize[s]);
+            if (set_.vecSize[s] < 1 || set_.vecSize[s] > MAX_PARAM_NUM)
+                refuse([&] { failVecSize(s, set_.vecSize[s]); });
+        }
+        token();
+        if (checked(scan_.restOfLine(str2, sizeof str2)) == macroScanner::tooLong)
+            refuse([&] { failTextLength(-1); });
+        size_t tokenLen = std::strlen(str1), restLen = std::strlen(str2);
+        if (tokenLen + 1 + restLen >= sizeof set_.globalOption)
+            refuse([&] { failOptionLength(); });
+        std::memcpy(set_.globalOption, str1, tokenLen);
+        set_.globalOption[tokenLen] = ' ';
+        std::memcpy(set_.globalOption + tokenLen + 1, str2, restLen + 1);
+    }
+
+    void readModels(int first, int last)
+    {
+        for (int m = first; m < last; m++)
             readModel(m, set_.model[m]);
+    }
+    // After the last counted model: a "~h" there began no line, and its model would be lost.
+    void checkNothingUncounted()
+    {
         if (scan_.token(str1, sizeof str1) == macroScanner::ok && is("~h"))
-            failUncountedModel(set_.modelNum);
+            refuse([&] { failUncountedModel(set_.modelNum); });
+    }
+    // Only white space may lie between the end of this piece and the start of the next.
+    void checkEndsAt(long offset)
+    {
+        if (scan_.skipToToken() != offset)
+            throw pieceFailed{};
     }
 
 private:
     bool is(const char *keyword) const { return std::strcmp(str1, keyword) == 0; }
 
+    template <class Report>
+    void refuse(Report report)
+    {
+        if (quiet_)
+            throw pieceFailed{};
+        report();
+    }
+    macroScanner::result checked(macroScanner::result r)
+    {
+        if (r != macroScanner::ok && quiet_)
+            throw pieceFailed{};
+        return r;
+    }
+
     // Reads whose failure is not checked: the target keeps its value and the next keyword
     // test catches the malformed text. Only a field too long for its buffer is refused.
     bool token()
     {
-        macroScanner::result r = scan_.token(str1, sizeof str1);
+        macroScanner::result r = checked(scan_.token(str1, sizeof str1));
         if (r == macroScanner::tooLong)
-            failTextLength(modelId_);
+            refuse([&] { failTextLength(modelId_); });
         return r == macroScanner::ok;
     }
-    void integer(int &value) { scan_.integer(value); }
-    void real(float &value) { scan_.real(value); }
+    void integer(int &value) { checked(scan_.integer(value)); }
+    void real(float &value) { checked(scan_.real(value)); }
     void reals(float *values, int n)
     {
         for (int v = 0; v < n; v++)
-            scan_.real(values[v]);
+            checked(scan_.real(values[v]));
     }
 
     // The head of a state, a stream or the transition matrix: its keyword, then a number.
@@ -171,40 +230,13 @@ private:
         return is(keyword);
     }
 
-    void readHeader()
-    {
-        token();   // the option macro, not looked at
-        token();
-        if (is("<HMMSETID>")) {
-            token();
-            token();
-        }
-        integer(set_.streamNum);
-        if (set_.streamNum < 1 || set_.streamNum > MAX_STREAM_NUM)
-            failStreamNum(set_.streamNum);
-        for (int s = 0; s < set_.streamNum; s++) {
-            integer(set_.vecSize[s]);
-            if (set_.vecSize[s] < 1 || set_.vecSize[s] > MAX_PARAM_NUM)
-                failVecSize(s, set_.vecSize[s]);
-        }
-        token();
-        if (scan_.restOfLine(str2, sizeof str2) == macroScanner::tooLong)
-            failTextLength(-1);
-        size_t tokenLen = std::strlen(str1), restLen = std::strlen(str2);
-        if (tokenLen + 1 + restLen >= sizeof set_.globalOption)
-            failOptionLength();
-        std::memcpy(set_.globalOption, str1, tokenLen);
-        set_.globalOption[tokenLen] = ' ';
-        std::memcpy(set_.globalOption + tokenLen + 1, str2, restLen + 1);
-    }
-
     void readName(int m, hmmModel &model)
     {
-        macroScanner::result r = scan_.quotedName(str2, sizeof str2);
+        macroScanner::result r = checked(scan_.quotedName(str2, sizeof str2));
         if (r == macroScanner::tooLong)
-            failTextLength(m);
+            refuse([&] { failTextLength(m); });
         if (r == macroScanner::ok && std::strlen(str2) >= MAX_NAME_LEN)
-            failNameLength(m, str2);
+            refuse([&] { failNameLength(m, str2); });
         // A name that was not read leaves the previous text in str2; the <BEGINHMM> test
         // that follows reports the file, and the copy must still fit.
         size_t n = strnlen(str2, MAX_NAME_LEN - 1);
@@ -220,26 +252,26 @@ private:
         if (is("~r")) {
             do {
                 if (!token())
-                    failRegressionClass(m);
+                    refuse([&] { failRegressionClass(m); });
             } while (!is("~h"));
         }
         readName(m, model);
         token();
         if (!is("<BEGINHMM>"))
-            failBeginHmm(m, str1);
+            refuse([&] { failBeginHmm(m, str1); });
         token();
         integer(model.stateNum);
         if (model.stateNum < 2 || model.stateNum > MAX_STATE_NUM)
-            failStateNum(model.stateNum, m, name_);
+            refuse([&] { failStateNum(model.stateNum, m, name_); });
         for (int i = 2; i <= model.stateNum - 1; i++)
             readState(model.state[i - 2], i);
         if (!head("<TRANSP>"))
-            failTransp(m);
+            refuse([&] { failTransp(m); });
         for (int r = 0; r < model.stateNum; r++)
             reals(model.transProb[r], model.stateNum);
         token();
         if (!is("<ENDHMM>"))
-            failEndHmm(m);
+            refuse([&] { failEndHmm(m); });
     }
 
     void readState(hmmState &state, int i)
@@ -253,9 +285,9 @@ private:
                 int &mixtureNum = state.stream[s].mixtureNum;
                 integer(mixtureNum);
                 if (mixtureNum > MAX_MIXTURE_NUM)
-                    failMixtureNum(mixtureNum);
+                    refuse([&] { failMixtureNum(mixtureNum); });
                 if (mixtureNum < 0)
-                    failNegativeMixtureNum(mixtureNum, modelId_, name_, i);
+                    refuse([&] { failNegativeMixtureNum(mixtureNum, modelId_, name_, i); });
             }
             token();
             if (is("<SWEIGHTS>"))
@@ -263,13 +295,13 @@ private:
             else if (is("<MIXTURE>") || is("<STREAM>"))
                 weightsGiven = false;   // the token is the next head
             else
-                failNumMixes(modelId_, name_, i);
+                refuse([&] { failNumMixes(modelId_, name_, i); });
         } else if (is("<SWEIGHTS>")) {
             for (int s = 0; s < set_.streamNum; s++)
                 state.stream[s].mixtureNum = 1;
             integer(temp);
         } else {
-            failNumMixes(modelId_, name_, i);
+            refuse([&] { failNumMixes(modelId_, name_, i); });
         }
         for (int s = 0; s < set_.streamNum; s++) {
             if (weightsGiven)
@@ -279,7 +311,7 @@ private:
         }
         for (int s = 0; s < set_.streamNum; s++) {
             if (set_.streamNum >= 2 && !head("<STREAM>"))
-                failStream(modelId_, name_, i, str1, temp);
+                refuse([&] { failStream(modelId_, name_, i, str1, temp); });
             readStream(state.stream[s], set_.vecSize[s]);
         }
     }
@@ -313,16 +345,16 @@ private:
             integer(temp);
         }
         if (!is("<MEAN>"))
-            failMean(modelId_, name_, stateId_);
+            refuse([&] { failMean(modelId_, name_, stateId_); });
         if (temp != MAX_PARAM_NUM)
-            failMeanSize(temp);
+            refuse([&] { failMeanSize(temp); });
         reals(mixture.mean, vecSize);
         token();
         integer(temp);
         if (temp != MAX_PARAM_NUM)
-            failVarianceSize(temp);
+            refuse([&] { failVarianceSize(temp); });
         if (!is("<VARIANCE>"))
-            failVariance(modelId_, name_, stateId_);
+            refuse([&] { failVariance(modelId_, name_, stateId_); });
         reals(mixture.variance, vecSize);
         token();
         if (is("<GCONST>"))
@@ -341,15 +373,18 @@ private:
     const char *name_ = "";
     int stateId_ = 0;
     bool pending_ = false;   // str1 holds a token that no step has used yet
+    bool quiet_;
 };
+
 
 }  // namespace
 
-int countModelHeaders(FILE *stream)
+int countModelHeaders(FILE *stream, std::vector<long> *starts)
 {
     std::vector<char> buffer(1 << 20);
     const size_t pieceMax = MAX_STR_LEN - 1;
     int count = 0;
+    long offset = std::ftell(stream);   // of buffer[0]
     size_t pieceLen = 0;   // characters of the current piece seen so far
     bool tilde = false;    // the current piece begins with '~'
     size_t got;
@@ -359,10 +394,13 @@ int countModelHeaders(FILE *stream)
         while (p < end) {
             if (pieceLen < 2) {
                 char c = *p++;
-                if (pieceLen == 0)
+                if (pieceLen == 0) {
                     tilde = c == '~';
-                else if (tilde && c == 'h')
+                } else if (tilde && c == 'h') {
                     count++;
+                    if (starts)
+                        starts->push_back(offset + (p - buffer.data()) - 2);
+                }
                 pieceLen = (c == '\n' || ++pieceLen == pieceMax) ? 0 : pieceLen;
                 continue;
             }
@@ -376,17 +414,85 @@ int countModelHeaders(FILE *stream)
                 pieceLen = (pieceLen + span == pieceMax) ? 0 : pieceLen + span;
             }
         }
+        offset += static_cast<long>(got);
     }
     return count;
 }
 
-void readTextMacroFile(hmmSet &set, const char *path)
+namespace {
+
+// Reads the models of [starts[first], starts[last]) quietly from a stream of its own; the
+// header has been read already.
+void readPiece(hmmSet &set, const char *path, const std::vector<long> &starts, int first, int last)
+{
+    std::unique_ptr<FILE, fileCloser> stream(std::fopen(path, "r"));
+    if (!stream || std::fseek(stream.get(), starts[first], SEEK_SET) != 0)
+        throw pieceFailed{};
+    textMacroReader reader(set, stream.get(), true);
+    reader.readModels(first, last);
+    if (last < set.modelNum)
+        reader.checkEndsAt(starts[last]);
+    else
+        reader.checkNothingUncounted();
+}
+
+// The models split into pieces read side by side, one per core, each starting at its first
+// model's "~h" line. False when any piece failed: nothing is reported then, and the caller
+// reads the whole file again in order, so the first fault in the file gets its message.
+bool readInPieces(hmmSet &set, FILE *stream, const char *path, const std::vector<long> &starts, int pieces)
+{
+    const int modelNum = set.modelNum;
+    std::vector<int> bounds;
+    for (int k = 0; k <= pieces; k++)
+        bounds.push_back(static_cast<int>(static_cast<long long>(modelNum) * k / pieces));
+    std::vector<std::thread> threads;
+    std::vector<char> failed(pieces, 0);
+    try {
+        textMacroReader first(set, stream, true);
+        first.readHeader();
+        for (int k = 1; k < pieces; k++)
+            threads.emplace_back([&, k] {
+                try {
+                    readPiece(set, path, starts, bounds[k], bounds[k + 1]);
+                } catch (const pieceFailed &) {
+                    failed[k] = 1;
+                }
+            });
+        first.readModels(0, bounds[1]);
+        first.checkEndsAt(starts[bounds[1]]);
+    } catch (const pieceFailed &) {
+        failed[0] = 1;
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    return std::find(failed.begin(), failed.end(), 1) == failed.end();
+}
+
+}  // namespace
+
+void readTextMacroFile(hmmSet &set, const char *path, int pieces)
 {
     std::unique_ptr<FILE, fileCloser> stream(fileOpen(path, "r"));
-    set.modelNum = countModelHeaders(stream.get());
+    std::vector<long> starts;
+    set.modelNum = countModelHeaders(stream.get(), &starts);
     set.model = allocateModels(set.modelNum);
+    if (pieces == 0)
+        pieces = set.modelNum >= 2000 ? static_cast<int>(std::min(4u, std::thread::hardware_concurrency())) : 1;
+    pieces = std::min(pieces, set.modelNum);
     std::rewind(stream.get());
-    textMacroReader(set, stream.get()).read();
+    if (pieces > 1) {
+        if (readInPieces(set, stream.get(), path, starts, pieces))
+            return;
+        std::memset(set.model, 0, static_cast<size_t>(set.modelNum) * sizeof(hmmModel));
+        set.streamNum = 0;
+        std::fill(std::begin(set.vecSize), std::end(set.vecSize), 0);
+        set.globalOption[0] = '\0';
+        std::rewind(stream.get());
+    }
+    textMacroReader reader(set, stream.get(), false);
+    reader.readHeader();
+    reader.readModels(0, set.modelNum);
+    reader.checkNothingUncounted();
 }
 
 void macroClass::readTextMacro(const char *path)

@@ -30,15 +30,20 @@
 //
 // With several streams each state gives <STREAM> n before each stream's components.
 // Models are counted first (lines beginning with ~h), the array is allocated once, then
-// filled in file order. Any malformed input ends the process with its message.
+// filled. Any malformed input ends the process with its message.
 #pragma once
 
 #include <cstdio>
+#include <vector>
 
 #include "hmm/macroClass.h"
 
-void readTextMacroFile(hmmSet &set, const char *path);
+// pieces: how many threads read the models side by side (1: in order on this thread; 0: as
+// many as the machine has cores, for large sets). The result, and on malformed input the
+// message, are the same whatever the number.
+void readTextMacroFile(hmmSet &set, const char *path, int pieces = 0);
 
 // Lines (as fgets cuts them into pieces of at most MAX_STR_LEN - 1 characters) that begin
-// with "~h", from the stream's current position to its end.
-int countModelHeaders(FILE *stream);
+// with "~h", from the stream's current position to its end; starts, when given, receives
+// the file offset of each such line.
+int countModelHeaders(FILE *stream, std::vector<long> *starts = nullptr);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -311,4 +312,77 @@ TEST(textMacroReader, countsHeadersAsFgetsCutsLines)
         ASSERT_EQ(countModelHeaders(f), expected) << "trial " << trial;
         std::fclose(f);
     }
+}
+
+namespace {
+
+// Models of varied shapes, with regression-class blocks and spare white space between some.
+std::string variedSet(int modelNum)
+{
+    std::string text = header();
+    for (int m = 0; m < modelNum; m++) {
+        if (m % 7 == 3)
+            text += "~r \"rc\" 1 2\n";
+        text += model("m" + std::to_string(m), 2 + m % 4, 1 + m % 5, static_cast<float>(m));
+        if (m % 5 == 1)
+            text += "\n  \t\n";
+    }
+    return text;
+}
+
+Outcome readInPieces(const std::string &text, int pieces)
+{
+    textFile file(text);
+    return runCaptured([&] {
+        hmmSet set{};
+        readTextMacroFile(set, file.path.c_str(), pieces);
+        std::printf("read %d models\n", set.modelNum);
+        std::free(set.model);
+    });
+}
+
+}  // namespace
+
+// Reading the models in pieces side by side gives exactly the set that one reader gives.
+TEST(textMacroReader, piecesGiveTheWholeReadsSet)
+{
+    textFile file(variedSet(40) + "~h <BEGINHMM>\n<NUMSTATES> 2\n" + transP(2) + "<ENDHMM>\n");
+    hmmSet whole{};
+    readTextMacroFile(whole, file.path.c_str(), 1);
+    ASSERT_EQ(whole.modelNum, 41);
+    // A header without a name keeps the name read before it, which only the whole read knows.
+    EXPECT_STREQ(whole.model[40].str, "m39");
+    for (int pieces : {2, 3, 7, 41}) {
+        hmmSet split{};
+        readTextMacroFile(split, file.path.c_str(), pieces);
+        ASSERT_EQ(split.modelNum, whole.modelNum);
+        EXPECT_EQ(std::memcmp(split.model, whole.model, whole.modelNum * sizeof(hmmModel)), 0) << pieces;
+        EXPECT_EQ(split.streamNum, whole.streamNum);
+        EXPECT_STREQ(split.globalOption, whole.globalOption);
+        std::free(split.model);
+    }
+    std::free(whole.model);
+}
+
+// Whatever piece meets a fault, the message is the one for the first fault in the file.
+TEST(textMacroReader, piecesReportTheFirstFaultInFileOrder)
+{
+    std::string text = variedSet(30);
+    std::string laterFault = text;
+    laterFault.replace(laterFault.rfind("<ENDHMM>"), 8, "<END>");
+    std::string firstFault = laterFault;
+    firstFault.replace(firstFault.find("~h \"m20\"\n<BEGINHMM>"), 19, "~h \"m20\"\n<BEGIN>");
+    std::string junk = text;
+    junk.insert(junk.find("~h \"m12\""), "junk\n");
+    for (const std::string &bad : {laterFault, firstFault, junk}) {
+        Outcome whole = readInPieces(bad, 1);
+        EXPECT_EQ(whole.status, 1);
+        for (int pieces : {2, 4, 30}) {
+            Outcome split = readInPieces(bad, pieces);
+            EXPECT_EQ(split.status, whole.status);
+            EXPECT_EQ(split.out, whole.out);
+        }
+    }
+    EXPECT_EQ(readInPieces(firstFault, 4).out, "modelId=20, str1=<BEGIN>, Cannot find \"<BEGINHMM>\"!\n");
+    EXPECT_EQ(readInPieces(text, 4).out, "read 30 models\n");
 }
