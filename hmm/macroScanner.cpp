@@ -287,11 +287,24 @@ size_t macroScanner::scanInteger(size_t avail, bool &needMore) const
     return i;
 }
 
+template <class Scan>
+size_t macroScanner::measure(Scan scan)
+{
+    size_t want = NUMBER_LOOKAHEAD;
+    size_t avail = ensure(want);
+    bool needMore = false;
+    size_t n;
+    while ((n = scan(avail, needMore)), needMore) {
+        want *= 2;
+        avail = ensure(want);
+    }
+    return n;
+}
+
 macroScanner::result macroScanner::real(float &value)
 {
     skipSpace();
-    size_t want = NUMBER_LOOKAHEAD;
-    size_t avail = ensure(want);
+    size_t avail = ensure(NUMBER_LOOKAHEAD);
     if (avail == 0)
         return failed;
     const char *first = buffer_.data() + pos_;
@@ -299,12 +312,8 @@ macroScanner::result macroScanner::real(float &value)
         pos_ += n;
         return ok;
     }
-    bool isReal = false, needMore = false;
-    size_t n;
-    while ((n = scanReal(avail, isReal, needMore)), needMore) {
-        want *= 2;
-        avail = ensure(want);
-    }
+    bool isReal = false;
+    size_t n = measure([&](size_t bytes, bool &needMore) { return scanReal(bytes, isReal, needMore); });
     first = buffer_.data() + pos_;
     pos_ += n;
     if (!isReal)
@@ -322,16 +331,9 @@ macroScanner::result macroScanner::real(float &value)
 macroScanner::result macroScanner::integer(int &value)
 {
     skipSpace();
-    size_t want = NUMBER_LOOKAHEAD;
-    size_t avail = ensure(want);
-    if (avail == 0)
+    if (ensure(1) == 0)
         return failed;
-    bool needMore = false;
-    size_t n;
-    while ((n = scanInteger(avail, needMore)), needMore) {
-        want *= 2;
-        avail = ensure(want);
-    }
+    size_t n = measure([&](size_t bytes, bool &needMore) { return scanInteger(bytes, needMore); });
     const char *first = buffer_.data() + pos_;
     size_t sign = (*first == '+' || *first == '-');
     if (n == sign) {

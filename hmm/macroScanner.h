@@ -60,6 +60,9 @@ private:
     // Sets needMore when the available bytes ended before the number did.
     size_t scanReal(size_t avail, bool &isReal, bool &needMore) const;
     size_t scanInteger(size_t avail, bool &needMore) const;
+    // Runs scan with more bytes until it no longer needs more; returns the length it found.
+    template <class Scan>
+    size_t measure(Scan scan);
 
     FILE *stream_;
     std::vector<char> buffer_;
