@@ -175,13 +175,13 @@ macroScanner::result macroScanner::copyWhile(char *out, size_t capacity, bool (*
 
 macroScanner::result macroScanner::token(char *out, size_t capacity)
 {
-    skipSpace();
+    startConversion();
     return copyWhile(out, capacity, notSpace);
 }
 
 macroScanner::result macroScanner::token(std::string &out)
 {
-    skipSpace();
+    startConversion();
     if (ensure(1) == 0)
         return failed;
     out.clear();
@@ -199,13 +199,13 @@ macroScanner::result macroScanner::token(std::string &out)
 
 macroScanner::result macroScanner::restOfLine(char *out, size_t capacity)
 {
-    skipSpace();
+    startConversion();
     return copyWhile(out, capacity, notLineEnd);
 }
 
 macroScanner::result macroScanner::quotedName(char *out, size_t capacity)
 {
-    skipSpace();
+    startConversion();
     if (ensure(1) == 0 || buffer_[pos_] != '"')
         return failed;
     pos_++;
@@ -303,7 +303,7 @@ size_t macroScanner::measure(Scan scan)
 
 macroScanner::result macroScanner::real(float &value)
 {
-    skipSpace();
+    startConversion();
     size_t avail = ensure(NUMBER_LOOKAHEAD);
     if (avail == 0)
         return failed;
@@ -330,7 +330,7 @@ macroScanner::result macroScanner::real(float &value)
 
 macroScanner::result macroScanner::integer(int &value)
 {
-    skipSpace();
+    startConversion();
     if (ensure(1) == 0)
         return failed;
     size_t n = measure([&](size_t bytes, bool &needMore) { return scanInteger(bytes, needMore); });

@@ -34,6 +34,8 @@ public:
     result quotedName(char *out, size_t capacity);
     result restOfLine(char *out, size_t capacity);
 
+    // The file offset where the text of the last conversion began (after white space).
+    long lastStart() const { return lastStart_; }
     // The file offset where the next conversion starts reading.
     long offset() const { return base_ + static_cast<long>(pos_); }
     // Skips white space (as every conversion but the quoted name's closing does) and returns
@@ -55,6 +57,12 @@ private:
     }
     void refill(size_t n);
     void skipSpace();
+    // skipSpace, then notes where the conversion's text begins.
+    void startConversion()
+    {
+        skipSpace();
+        lastStart_ = offset();
+    }
     result copyWhile(char *out, size_t capacity, bool (*keep)(unsigned char));
     // Length of the number at pos_ as fscanf would take it, or 0 when it is not a number.
     // Sets needMore when the available bytes ended before the number did.
@@ -69,5 +77,6 @@ private:
     size_t pos_ = 0;
     size_t end_ = 0;
     long base_ = 0;   // file offset of buffer_[0]
+    long lastStart_ = 0;
     bool eof_ = false;
 };

@@ -8,6 +8,7 @@
 
 #include "hmm/macroScanner.h"
 #include "hmm/modelArray.h"
+#include "hmm/readPosition.h"
 #include "utility/fatal.h"
 
 namespace {
@@ -139,7 +140,8 @@ struct pieceFailed {};
 // gives for its models.
 class textMacroReader {
 public:
-    textMacroReader(hmmSet &set, FILE *stream, bool quiet) : set_(set), scan_(stream), quiet_(quiet) {}
+    textMacroReader(hmmSet &set, const char *path, FILE *stream, bool quiet)
+        : set_(set), path_(path), scan_(stream), quiet_(quiet) {}
 
     void readHeader()
     {
@@ -194,6 +196,7 @@ private:
     {
         if (quiet_)
             throw pieceFailed{};
+        setReadPosition(path_, scan_.lastStart(), false);
         report();
     }
     macroScanner::result checked(macroScanner::result r)
@@ -364,6 +367,7 @@ private:
     }
 
     hmmSet &set_;
+    const char *path_;
     macroScanner scan_;
     char str1[MAX_STR_LEN] = "";
     char str2[MAX_STR_LEN] = "";
@@ -428,7 +432,7 @@ void readPiece(hmmSet &set, const char *path, const std::vector<long> &starts, i
     std::unique_ptr<FILE, fileCloser> stream(std::fopen(path, "r"));
     if (!stream || std::fseek(stream.get(), starts[first], SEEK_SET) != 0)
         throw pieceFailed{};
-    textMacroReader reader(set, stream.get(), true);
+    textMacroReader reader(set, path, stream.get(), true);
     reader.readModels(first, last);
     if (last < set.modelNum)
         reader.checkEndsAt(starts[last]);
@@ -448,7 +452,7 @@ bool readInPieces(hmmSet &set, FILE *stream, const char *path, const std::vector
     std::vector<std::thread> threads;
     std::vector<char> failed(pieces, 0);
     try {
-        textMacroReader first(set, stream, true);
+        textMacroReader first(set, path, stream, true);
         first.readHeader();
         for (int k = 1; k < pieces; k++)
             threads.emplace_back([&, k] {
@@ -489,7 +493,7 @@ void readTextMacroFile(hmmSet &set, const char *path, int pieces)
         set.globalOption[0] = '\0';
         std::rewind(stream.get());
     }
-    textMacroReader reader(set, stream.get(), false);
+    textMacroReader reader(set, path, stream.get(), false);
     reader.readHeader();
     reader.readModels(0, set.modelNum);
     reader.checkNothingUncounted();

@@ -8,9 +8,11 @@
 #include <string>
 
 #include "hmm/macroClass.h"
+#include "hmm/readPosition.h"
 #include "hmm/textMacroReader.h"
 #include "macroText.h"
 #include "testSupport.h"
+#include "utility/fatal.h"
 
 using namespace macroText;
 
@@ -385,4 +387,31 @@ TEST(textMacroReader, piecesReportTheFirstFaultInFileOrder)
     }
     EXPECT_EQ(readInPieces(firstFault, 4).out, "modelId=20, str1=<BEGIN>, Cannot find \"<BEGINHMM>\"!\n");
     EXPECT_EQ(readInPieces(text, 4).out, "read 30 models\n");
+}
+
+TEST(textMacroReader, recordsWhereItStopped)
+{
+    const std::string good = header() + model("a");
+    struct { std::string text; std::string token; } cases[] = {
+        {good + "~h \"b\"\n<BEGIN>\n", "<BEGIN>"},
+        {good + "~h \"b\"\n<BEGINHMM> <NUMSTATES> 3\n" + stateHead(2, {1}) + "<MEAN> 39\n", "39"},
+        {good + "~h \"" + std::string(60, 'n') + "\"\n", "\"nn"},
+    };
+    for (const auto &c : cases) {
+        textFile file(c.text);
+        Outcome o = runCaptured([&] {
+            setFatalHandler([](int) {
+                std::printf("@%ld\n", lastReadPosition().offset);
+                std::fflush(stdout);
+            });
+            macroClass set;
+            set.readTextMacro(file.path.c_str());
+        });
+        EXPECT_EQ(o.status, 1);
+        size_t at = o.out.rfind('@');
+        ASSERT_NE(at, std::string::npos) << o.out;
+        long offset = std::stol(o.out.substr(at + 1));
+        EXPECT_EQ(c.text.compare(offset, c.token.size(), c.token), 0) << o.out;
+        EXPECT_EQ(offset, static_cast<long>(c.text.rfind(c.token)));
+    }
 }
