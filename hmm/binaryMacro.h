@@ -28,10 +28,10 @@
 //         274  9 x float32          transProb[0][0..4], transProb[1][0..3]
 //         310  end of file
 //
-// The reader refuses (status 1, a message naming the file) a file that ends early, a count
-// outside what the records hold, and a name without its terminating zero; it compares
-// modelNum with what the file's size can hold before it allocates. The writer checks every
-// write and the close (outputFile).
+// The reader refuses, with a message naming the file and status 1, a file that ends early,
+// a count outside what the records hold and a name without its terminating zero; it weighs
+// modelNum against the file's size before it allocates. A file that cannot be opened or
+// read ends with status -1. The writer checks every write and the close (outputFile).
 #pragma once
 
 #include "hmm/macroClass.h"
