@@ -90,7 +90,6 @@ public:
     }
 
     const char *path() const { return path_; }
-    long offset() const { return offset_; }
     // Bytes still to come, or -1 when the size is unknown (not a regular file).
     long remaining() const { return size_ < 0 ? -1 : size_ - offset_; }
 
