@@ -481,7 +481,7 @@ void readTextMacroFile(hmmSet &set, const char *path, int pieces)
     set.modelNum = countModelHeaders(stream.get(), &starts);
     set.model = allocateModels(set.modelNum);
     if (pieces == 0)
-        pieces = set.modelNum >= 2000 ? static_cast<int>(std::min(4u, std::thread::hardware_concurrency())) : 1;
+        pieces = set.modelNum >= 100 ? static_cast<int>(std::min(4u, std::thread::hardware_concurrency())) : 1;
     pieces = std::min(pieces, set.modelNum);
     std::rewind(stream.get());
     if (pieces > 1) {
