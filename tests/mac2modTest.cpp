@@ -138,15 +138,20 @@ TEST(mac2mod, fileErrors)
     EXPECT_EQ(o.out, "Macro --> Model: bad.mac\nmodelId=0, str1=<BEGIN>, Cannot find \"<BEGINHMM>\"!\n");
 }
 
+// The shipped example in both forms gives one and the same model file.
 TEST(mac2mod, shippedExampleConverts)
 {
     TempDir dir;
-    for (const char *name : {"example.mac", "ModelNames.txt"})
+    for (const char *name : {"example.mac", "example.macb", "ModelNames.txt"})
         std::filesystem::copy_file(std::string(MAC2MOD_SOURCE_DIR) + "/examples/" + name, dir.file(name));
     Outcome o = convert(dir.path(), "example.mac");
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(o.out, "Macro --> Model: example.mac\n");
-    EXPECT_TRUE(fileExists(dir.file("example.mod")));
+    std::string fromText = readFile(dir.file("example.mod"));
+    EXPECT_EQ(fromText.size(), 5676u);
+    o = convert(dir.path(), "example.macb");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(readFile(dir.file("example.mod")), fromText);
 }
 
 TEST(makeModelFileName, replacesTheLastExtension)
