@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include "hmm/modelArray.h"
+#include "hmm/readPosition.h"
 #include "utility/byteOrder.h"
 #include "utility/fatal.h"
 #include "utility/fileUtil.h"
@@ -58,7 +59,8 @@ constexpr int NO_MODEL = -1;
 }
 
 // The file front to back in 4-byte little-endian values and blocks, with the byte offset
-// reached; a field that the file does not hold completely is refused where it starts.
+// reached; a field that the file does not hold completely is refused where it starts. Every
+// refusal first records the offending field's offset (readPosition.h).
 class byteReader {
 public:
     explicit byteReader(const char *path)
@@ -75,6 +77,7 @@ public:
     void block(void *bytes, size_t size)
     {
         if (std::fread(bytes, 1, size, stream_) != size) {
+            stoppedAt(offset_);
             if (std::ferror(stream_))
                 refuseUnreadable(path_);
             refuseShortFile(path_, size, offset_);
@@ -90,6 +93,8 @@ public:
     }
 
     const char *path() const { return path_; }
+    long offset() const { return offset_; }
+    void stoppedAt(long field) const { setReadPosition(path_, field, true); }
     // Bytes still to come, or -1 when the size is unknown (not a regular file).
     long remaining() const { return size_ < 0 ? -1 : size_ - offset_; }
 
@@ -154,13 +159,19 @@ class fieldReader {
 public:
     explicit fieldReader(const char *path) : in_(path) {}
 
-    void integer(int &field) { field = static_cast<int32_t>(in_.le32()); }
+    void integer(int &field)
+    {
+        integerAt_ = in_.offset();
+        field = static_cast<int32_t>(in_.le32());
+    }
 
     void count(int &field, int lo, int hi, const char *name, int modelId)
     {
         integer(field);
-        if (field < lo || field > hi)
+        if (field < lo || field > hi) {
+            in_.stoppedAt(integerAt_);
             refuseCount(in_.path(), name, modelId, field, lo, hi);
+        }
     }
 
     // modelNum is weighed against the rest of the file before anything is allocated, so a
@@ -169,17 +180,22 @@ public:
     {
         long remaining = in_.remaining();
         long room = remaining < 0 ? -1 : remaining / MIN_MODEL_BYTES;
-        if (set.modelNum < 0 || (room >= 0 && set.modelNum > room))
+        if (set.modelNum < 0 || (room >= 0 && set.modelNum > room)) {
+            in_.stoppedAt(0);   // modelNum is the file's first field
             refuseModelNum(in_.path(), set.modelNum, room);
+        }
         std::free(set.model);
         set.model = allocateModels(set.modelNum);
     }
 
     void name(char (&str)[MAX_NAME_LEN], int modelId)
     {
+        long at = in_.offset();
         in_.block(str, MAX_NAME_LEN);
-        if (!std::memchr(str, '\0', MAX_NAME_LEN))
+        if (!std::memchr(str, '\0', MAX_NAME_LEN)) {
+            in_.stoppedAt(at);
             refuseName(in_.path(), modelId);
+        }
     }
 
     template <class Slot>
@@ -193,6 +209,7 @@ public:
 
 private:
     byteReader in_;
+    long integerAt_ = 0;   // where the last integer or count began
 };
 
 class fieldWriter {

@@ -11,8 +11,10 @@
 
 #include "hmm/macroClass.h"
 #include "hmm/modelArray.h"
+#include "hmm/readPosition.h"
 #include "testSupport.h"
 #include "utility/byteOrder.h"
+#include "utility/fatal.h"
 
 namespace {
 
@@ -250,26 +252,27 @@ TEST(binaryMacro, malformedFilesAreRefusedWithStatusOne)
     struct refusal {
         std::string bytes;
         std::string message;   // after "Error: \"path\""
+        long at;               // the offending field's offset, as the reader records it
     };
     std::vector<refusal> cases = {
-        {sil.substr(0, 2), " ends before its last field: 4 bytes wanted at byte 0."},
-        {sil.substr(0, 10), " ends before its last field: 4 bytes wanted at byte 8."},
-        {sil.substr(0, 12 + 60), ": modelNum is 1, but the file has room for at most 0 models."},
-        {sil.substr(0, 112), " ends before its last field: 400 bytes wanted at byte 74."},
-        {sil.substr(0, 1389), " ends before its last field: 100 bytes wanted at byte 1290."},
-        {fileBytes().i32(-1).i32(1).i32(4).bytes, ": modelNum is -1, below 0."},
+        {sil.substr(0, 2), " ends before its last field: 4 bytes wanted at byte 0.", 0},
+        {sil.substr(0, 10), " ends before its last field: 4 bytes wanted at byte 8.", 8},
+        {sil.substr(0, 12 + 60), ": modelNum is 1, but the file has room for at most 0 models.", 0},
+        {sil.substr(0, 112), " ends before its last field: 400 bytes wanted at byte 74.", 74},
+        {sil.substr(0, 1389), " ends before its last field: 100 bytes wanted at byte 1290.", 1290},
+        {fileBytes().i32(-1).i32(1).i32(4).bytes, ": modelNum is -1, below 0.", 0},
         {fileBytes().i32(2000000000).i32(1).i32(4).zeros(200).bytes,
-         ": modelNum is 2000000000, but the file has room for at most 2 models."},
-        {fileBytes().i32(0).i32(0).bytes, ": streamNum is 0, not in 1 to 3."},
-        {fileBytes().i32(0).i32(4).zeros(16).bytes, ": streamNum is 4, not in 1 to 3."},
-        {fileBytes().i32(0).i32(2).i32(24).i32(0).bytes, ": vecSize is 0, not in 1 to 24."},
-        {fileBytes().i32(0).i32(1).i32(25).bytes, ": vecSize is 25, not in 1 to 24."},
-        {withSecondState(1), ": stateNum of model 1 is 1, not in 2 to 5."},
-        {withSecondState(6), ": stateNum of model 1 is 6, not in 2 to 5."},
-        {withMixtureNum(-1), ": mixtureNum of model 0 is -1, not in 0 to 12."},
-        {withMixtureNum(13), ": mixtureNum of model 0 is 13, not in 0 to 12."},
+         ": modelNum is 2000000000, but the file has room for at most 2 models.", 0},
+        {fileBytes().i32(0).i32(0).bytes, ": streamNum is 0, not in 1 to 3.", 4},
+        {fileBytes().i32(0).i32(4).zeros(16).bytes, ": streamNum is 4, not in 1 to 3.", 4},
+        {fileBytes().i32(0).i32(2).i32(24).i32(0).bytes, ": vecSize is 0, not in 1 to 24.", 12},
+        {fileBytes().i32(0).i32(1).i32(25).bytes, ": vecSize is 25, not in 1 to 24.", 8},
+        {withSecondState(1), ": stateNum of model 1 is 1, not in 2 to 5.", 12 + 70 + 50},
+        {withSecondState(6), ": stateNum of model 1 is 6, not in 2 to 5.", 12 + 70 + 50},
+        {withMixtureNum(-1), ": mixtureNum of model 0 is -1, not in 0 to 12.", 12 + 54 + 4},
+        {withMixtureNum(13), ": mixtureNum of model 0 is 13, not in 0 to 12.", 12 + 54 + 4},
         {fileBytes().i32(1).i32(1).i32(4).bytes + std::string(50, 'x') + fileBytes().i32(2).zeros(16).bytes,
-         ": the name of model 0 has no terminating zero."},
+         ": the name of model 0 has no terminating zero.", 12},
     };
     TempDir dir;
     std::string path = dir.file("bad.macb");
@@ -277,11 +280,18 @@ TEST(binaryMacro, malformedFilesAreRefusedWithStatusOne)
         SCOPED_TRACE(c.message);
         writeFile(path, c.bytes);
         Outcome o = runCaptured([&] {
+            setFatalHandler([](int) {
+                const readPosition &stopped = lastReadPosition();
+                std::printf("%s@%ld%s\n", stopped.path.c_str(), stopped.offset,
+                            stopped.binary ? "" : " as text");
+                std::fflush(stdout);
+            });
             macroClass set;
             set.readBinaryMacro(path.c_str());
         });
         EXPECT_EQ(o.status, 1);
-        EXPECT_EQ(o.out, "Error: \"" + path + "\"" + c.message + "\n");
+        EXPECT_EQ(o.out, "Error: \"" + path + "\"" + c.message + "\n" + path + "@" +
+                             std::to_string(c.at) + "\n");
     }
 }
 
