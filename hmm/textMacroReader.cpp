@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -383,7 +384,7 @@ private:
 
 }  // namespace
 
-int countModelHeaders(FILE *stream, std::vector<long> *starts)
+int countModelHeaders(FILE *stream, std::vector<long> *starts, long end)
 {
     std::vector<char> buffer(1 << 20);
     const size_t pieceMax = MAX_STR_LEN - 1;
@@ -392,10 +393,13 @@ int countModelHeaders(FILE *stream, std::vector<long> *starts)
     size_t pieceLen = 0;   // characters of the current piece seen so far
     bool tilde = false;    // the current piece begins with '~'
     size_t got;
-    while ((got = std::fread(buffer.data(), 1, buffer.size(), stream)) > 0) {
+    auto wanted = [&] {
+        return end < 0 ? buffer.size() : std::min(buffer.size(), static_cast<size_t>(std::max(0L, end - offset)));
+    };
+    while ((got = std::fread(buffer.data(), 1, wanted(), stream)) > 0) {
         const char *p = buffer.data();
-        const char *end = p + got;
-        while (p < end) {
+        const char *last = p + got;
+        while (p < last) {
             if (pieceLen < 2) {
                 char c = *p++;
                 if (pieceLen == 0) {
@@ -408,7 +412,7 @@ int countModelHeaders(FILE *stream, std::vector<long> *starts)
                 pieceLen = (c == '\n' || ++pieceLen == pieceMax) ? 0 : pieceLen;
                 continue;
             }
-            size_t span = std::min(pieceMax - pieceLen, static_cast<size_t>(end - p));
+            size_t span = std::min(pieceMax - pieceLen, static_cast<size_t>(last - p));
             const char *lineEnd = static_cast<const char *>(std::memchr(p, '\n', span));
             if (lineEnd) {
                 p = lineEnd + 1;
@@ -424,6 +428,38 @@ int countModelHeaders(FILE *stream, std::vector<long> *starts)
 }
 
 namespace {
+
+// The offset just after the first line end at or after offset, or -1 when there is none.
+long lineStartAfter(FILE *stream, long offset)
+{
+    if (std::fseek(stream, offset, SEEK_SET) != 0)
+        return -1;
+    for (int c; (c = std::getc(stream)) != EOF; offset++)
+        if (c == '\n')
+            return offset + 1;
+    return -1;
+}
+
+// The counting pass is a read of the whole file: with split, the halves before and after the
+// first line start past the middle are counted side by side (every line start is a piece
+// start, so each half counts exactly the pieces the whole count finds in it).
+int countHeaders(FILE *stream, const char *path, std::vector<long> &starts, bool split)
+{
+    const long origin = std::ftell(stream);
+    std::unique_ptr<FILE, fileCloser> second(split ? std::fopen(path, "r") : nullptr);
+    long middle = -1;
+    if (second && std::fseek(second.get(), 0, SEEK_END) == 0)
+        middle = lineStartAfter(second.get(), (origin + std::ftell(second.get())) / 2);
+    if (middle < 0)
+        return countModelHeaders(stream, &starts);
+    std::vector<long> secondStarts;
+    int secondCount = 0;
+    std::thread counter([&] { secondCount = countModelHeaders(second.get(), &secondStarts); });
+    int count = countModelHeaders(stream, &starts, middle);
+    counter.join();
+    starts.insert(starts.end(), secondStarts.begin(), secondStarts.end());
+    return count + secondCount;
+}
 
 // Reads the models of [starts[first], starts[last]) quietly from a stream of its own; the
 // header has been read already.
@@ -454,14 +490,19 @@ bool readInPieces(hmmSet &set, FILE *stream, const char *path, const std::vector
     try {
         textMacroReader first(set, path, stream, true);
         first.readHeader();
-        for (int k = 1; k < pieces; k++)
-            threads.emplace_back([&, k] {
-                try {
-                    readPiece(set, path, starts, bounds[k], bounds[k + 1]);
-                } catch (const pieceFailed &) {
-                    failed[k] = 1;
-                }
-            });
+        for (int k = 1; k < pieces; k++) {
+            try {
+                threads.emplace_back([&, k] {
+                    try {
+                        readPiece(set, path, starts, bounds[k], bounds[k + 1]);
+                    } catch (const pieceFailed &) {
+                        failed[k] = 1;
+                    }
+                });
+            } catch (const std::system_error &) {
+                failed[k] = 1;   // no thread to be had: the whole read runs in order
+            }
+        }
         first.readModels(0, bounds[1]);
         first.checkEndsAt(starts[bounds[1]]);
     } catch (const pieceFailed &) {
@@ -477,11 +518,13 @@ bool readInPieces(hmmSet &set, FILE *stream, const char *path, const std::vector
 void readTextMacroFile(hmmSet &set, const char *path, int pieces)
 {
     std::unique_ptr<FILE, fileCloser> stream(fileOpen(path, "r"));
+    const int cores = static_cast<int>(std::min(4u, std::thread::hardware_concurrency()));
     std::vector<long> starts;
-    set.modelNum = countModelHeaders(stream.get(), &starts);
+    bool split = pieces > 1 || (pieces == 0 && cores > 1 && streamSize(stream.get()) >= (4 << 20));
+    set.modelNum = countHeaders(stream.get(), path, starts, split);
     set.model = allocateModels(set.modelNum);
     if (pieces == 0)
-        pieces = set.modelNum >= 100 ? static_cast<int>(std::min(4u, std::thread::hardware_concurrency())) : 1;
+        pieces = set.modelNum >= 100 ? cores : 1;
     pieces = std::min(pieces, set.modelNum);
     std::rewind(stream.get());
     if (pieces > 1) {

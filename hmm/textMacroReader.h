@@ -44,6 +44,6 @@
 void readTextMacroFile(hmmSet &set, const char *path, int pieces = 0);
 
 // Lines (as fgets cuts them into pieces of at most MAX_STR_LEN - 1 characters) that begin
-// with "~h", from the stream's current position to its end; starts, when given, receives
-// the file offset of each such line.
-int countModelHeaders(FILE *stream, std::vector<long> *starts = nullptr);
+// with "~h", from the stream's current position (a line start) to its end or to the offset
+// end; starts, when given, receives the file offset of each such line.
+int countModelHeaders(FILE *stream, std::vector<long> *starts = nullptr, long end = -1);
