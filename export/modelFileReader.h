@@ -1,0 +1,48 @@
+// Reads a model file back (its layout is in modelFileWriter.h) and checks it to the last byte:
+// the file mirrors the writer field by field, every count is a whole number within what a set
+// can hold (vector size 1 to 24, 0 to 3 emitting states, 0 to 12 mixtures), every record is
+// complete and nothing follows the last one.
+//
+// Values are numbered from 0 in file order (value i is at byte 4 i). Records are numbered as
+// the table entries that decide them: record 0 is the "sil" record, record j the model of
+// entry j of ModelNames.txt. States and mixtures are numbered from 0 within their record.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+struct modelFileState {
+    size_t at;        // the value index of its mixture count
+    int mixtureNum;
+};
+
+struct modelFileRecord {
+    size_t at;        // the value index of its first value (the state count; sil has none)
+    std::vector<modelFileState> states;
+};
+
+struct modelFile {
+    int vecSize = 0;
+    std::vector<float> values;              // every value of the file, counts included
+    std::vector<modelFileRecord> records;   // records[0] is "sil"
+
+    int modelNum() const { return static_cast<int>(records.size()); }   // sil included
+
+    // The fields of a state, mixture k, element v.
+    float scaledWeight(const modelFileState &state, int k) const;
+    float logWeight(const modelFileState &state, int k) const;
+    float mean(const modelFileState &state, int k, int v) const;
+    float variance(const modelFileState &state, int k, int v) const;
+
+    // The record that holds value index, or -1 for the header.
+    int recordOf(size_t index) const;
+    // What value index holds, for messages: "the vector size", "model record 2, state 0,
+    // mean[3] of mixture 1". It may name a value beyond the end of the values read so far, as
+    // long as the records describe it.
+    std::string describe(size_t index) const;
+};
+
+// True with file filled, or false with what is wrong in error (a sentence without the path).
+// A file that cannot be opened ends the process through fileOpen.
+bool readModelFile(const char *path, modelFile &file, std::string &error);
