@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -127,8 +128,26 @@ size_t plainReal(const char *p, const char *limit, bool fileEnded, float &value)
 
 }  // namespace
 
+namespace {
+
+// most, or less when the rest of the file is known to be smaller: the buffer is zero-filled,
+// and a small file should not pay for a large block.
+size_t bufferFor(FILE *stream, size_t most)
+{
+    struct stat info;
+    long at = std::ftell(stream);
+    if (at < 0 || fstat(fileno(stream), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < at)
+        return most;
+    // One byte more than the rest, so that the first read already meets the end of the file.
+    size_t rest = static_cast<size_t>(info.st_size - at) + 1;
+    return rest < most ? rest : most;
+}
+
+}  // namespace
+
 macroScanner::macroScanner(FILE *stream, size_t bufferSize)
-    : stream_(stream), buffer_(bufferSize > 0 ? bufferSize : 1), base_(std::ftell(stream))
+    : stream_(stream), buffer_(bufferSize > 0 ? bufferFor(stream, bufferSize) : 1),
+      base_(std::ftell(stream))
 {
 }
 

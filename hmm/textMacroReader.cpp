@@ -386,7 +386,9 @@ private:
 
 int countModelHeaders(FILE *stream, std::vector<long> *starts, long end)
 {
-    std::vector<char> buffer(1 << 20);
+    // Left unfilled: a small file touches only the little of the block that it reads.
+    const size_t bufferSize = 1 << 20;
+    std::unique_ptr<char[]> buffer(new char[bufferSize]);
     const size_t pieceMax = MAX_STR_LEN - 1;
     int count = 0;
     long offset = std::ftell(stream);   // of buffer[0]
@@ -394,10 +396,10 @@ int countModelHeaders(FILE *stream, std::vector<long> *starts, long end)
     bool tilde = false;    // the current piece begins with '~'
     size_t got;
     auto wanted = [&] {
-        return end < 0 ? buffer.size() : std::min(buffer.size(), static_cast<size_t>(std::max(0L, end - offset)));
+        return end < 0 ? bufferSize : std::min(bufferSize, static_cast<size_t>(std::max(0L, end - offset)));
     };
-    while ((got = std::fread(buffer.data(), 1, wanted(), stream)) > 0) {
-        const char *p = buffer.data();
+    while ((got = std::fread(buffer.get(), 1, wanted(), stream)) > 0) {
+        const char *p = buffer.get();
         const char *last = p + got;
         while (p < last) {
             if (pieceLen < 2) {
@@ -407,7 +409,7 @@ int countModelHeaders(FILE *stream, std::vector<long> *starts, long end)
                 } else if (tilde && c == 'h') {
                     count++;
                     if (starts)
-                        starts->push_back(offset + (p - buffer.data()) - 2);
+                        starts->push_back(offset + (p - buffer.get()) - 2);
                 }
                 pieceLen = (c == '\n' || ++pieceLen == pieceMax) ? 0 : pieceLen;
                 continue;
