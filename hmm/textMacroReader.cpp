@@ -1,6 +1,7 @@
 #include "hmm/textMacroReader.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <system_error>
@@ -532,7 +533,10 @@ void readTextMacroFile(hmmSet &set, const char *path, int pieces)
     if (pieces > 1) {
         if (readInPieces(set, stream.get(), path, starts, pieces))
             return;
-        std::memset(set.model, 0, static_cast<size_t>(set.modelNum) * sizeof(hmmModel));
+        // A fresh zero-filled array, not a memset: the pieces wrote only the models they read,
+        // and filling the whole array would touch every page of a set of many "~h" lines.
+        std::free(set.model);
+        set.model = allocateModels(set.modelNum);
         set.streamNum = 0;
         std::fill(std::begin(set.vecSize), std::end(set.vecSize), 0);
         set.globalOption[0] = '\0';

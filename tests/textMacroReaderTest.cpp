@@ -6,6 +6,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <sys/resource.h>
 
 #include "hmm/macroClass.h"
 #include "hmm/readPosition.h"
@@ -399,6 +400,35 @@ TEST(textMacroReader, piecesReportTheFirstFaultInFileOrder)
     }
     EXPECT_EQ(readInPieces(firstFault, 4).out, "modelId=20, str1=<BEGIN>, Cannot find \"<BEGINHMM>\"!\n");
     EXPECT_EQ(readInPieces(text, 4).out, "read 30 models\n");
+}
+
+TEST(textMacroReader, refusedPiecesLeaveTheModelArrayUntouched)
+{
+    // 20000 header lines make an array of over 400 MB; the refusal at model 0 must not have
+    // touched it, whichever way the file was read.
+    std::string text = header();
+    for (int m = 0; m < 20000; m++)
+        text += "~h\n";
+    textFile file(text);
+    for (int pieces : {1, 2}) {
+        Outcome outcome = runCaptured([&] {
+            setFatalHandler([](int status) {
+                rusage usage;
+                getrusage(RUSAGE_SELF, &usage);
+                std::printf("peak %ld kB\n", usage.ru_maxrss);
+                std::fflush(stdout);
+                std::_Exit(status);
+            });
+            macroClass set;
+            readTextMacroFile(set.MMF, file.path.c_str(), pieces);
+        });
+        EXPECT_EQ(outcome.status, 1);
+        long peakKb = 0;
+        size_t at = outcome.out.find("peak ");
+        ASSERT_NE(at, std::string::npos) << outcome.out;
+        peakKb = std::atol(outcome.out.c_str() + at + 5);
+        EXPECT_LT(peakKb, 200 * 1024) << "pieces " << pieces;
+    }
 }
 
 TEST(textMacroReader, recordsWhereItStopped)
