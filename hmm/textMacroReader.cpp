@@ -535,8 +535,10 @@ void readTextMacroFile(hmmSet &set, const char *path, int pieces)
             return;
         // A fresh zero-filled array, not a memset: the pieces wrote only the models they read,
         // and filling the whole array would touch every page of a set of many "~h" lines.
+        // Allocated before the old one goes, so the set never holds a freed array.
+        hmmModel *fresh = allocateModels(set.modelNum);
         std::free(set.model);
-        set.model = allocateModels(set.modelNum);
+        set.model = fresh;
         set.streamNum = 0;
         std::fill(std::begin(set.vecSize), std::end(set.vecSize), 0);
         set.globalOption[0] = '\0';
