@@ -1,0 +1,35 @@
+// One binary macro file per input. An accepted set must keep every count inside its
+// capacity, and writing it back must give the bytes the reader took, in the same order.
+#include <cstdio>
+
+#include "fuzzSupport.h"
+#include "hmm/binaryMacro.h"
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    fuzzInitialize();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static const std::string path = fuzzPath("set.macb");
+    static const std::string copyPath = fuzzPath("copy.macb");
+    inputGuard guard;
+    writeInput(path, data, size);
+    {
+        macroClass set;
+        if (runGuarded([&] { set.readBinaryMacro(path.c_str()); }).completed) {
+            checkSetCapacities(set.MMF);
+            if (!runGuarded([&] { set.writeBinaryMacro(copyPath.c_str()); }).completed)
+                std::abort();
+            std::string copy = readWhole(copyPath);
+            // A file may go on after its last model; the reader does not look there.
+            if (copy.size() > size || copy.compare(0, copy.size(), reinterpret_cast<const char *>(data), copy.size()) != 0)
+                std::abort();
+            std::remove(copyPath.c_str());
+        }
+    }
+    guard.checkNothingLeft({"set.macb"});
+    return 0;
+}

@@ -1,0 +1,60 @@
+// What the fuzz targets share. A fatal error throws fatalStop instead of ending the process,
+// so a target unwinds back to its entry and the next input runs in the same process; the
+// input goes to a file in a private folder; and whatever a reader accepted or refused must
+// hold to the rules below, or the target aborts and the fuzzer keeps the input.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <initializer_list>
+#include <string>
+
+#include "hmm/macroClass.h"
+
+struct fatalStop {
+    int status;
+};
+
+// Installs the throwing fatal handler and makes the private folder; call from
+// LLVMFuzzerInitialize.
+void fuzzInitialize();
+// A file of the private folder.
+std::string fuzzPath(const char *name);
+void writeInput(const std::string &path, const uint8_t *data, size_t size);
+std::string readWhole(const std::string &path);
+
+struct outcome {
+    bool completed;   // false: ended on a fatal error
+    int status;       // that error's exit status
+};
+
+// Runs body. A fatal error must report a failure: status 1 or -1, never 0.
+template <class Body>
+outcome runGuarded(Body body)
+{
+    try {
+        body();
+        return {true, 0};
+    } catch (const fatalStop &stop) {
+        if (stop.status != 1 && stop.status != -1)
+            std::abort();
+        return {false, stop.status};
+    }
+}
+
+// Aborts unless every count of the set lies inside its capacity and every name and the
+// global option line end within their fields.
+void checkSetCapacities(const hmmSet &set);
+
+// Notes the lowest free file descriptor when an input starts; at its end, checkNothingLeft
+// aborts if a descriptor opened on the way is still open or the private folder holds any
+// file but the ones named (a partial output file, a temporary file beside a target).
+class inputGuard {
+public:
+    inputGuard();
+    void checkNothingLeft(std::initializer_list<const char *> keep) const;
+
+private:
+    int lowestFree_;
+};

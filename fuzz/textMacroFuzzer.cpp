@@ -1,0 +1,61 @@
+// One text macro file per input, read twice: in order on this thread, and in pieces side by
+// side. Both reads must agree: the same set, or the same refusal at the same place. An
+// accepted set must keep every count inside its capacity.
+#include <cstring>
+
+#include "fuzzSupport.h"
+#include "hmm/readPosition.h"
+#include "hmm/textMacroReader.h"
+
+namespace {
+
+struct textRead {
+    outcome result;
+    long stoppedAt;
+};
+
+textRead readText(macroClass &set, const std::string &path, int pieces)
+{
+    setReadPosition("", -1, false);
+    outcome result = runGuarded([&] { readTextMacroFile(set.MMF, path.c_str(), pieces); });
+    return {result, lastReadPosition().offset};
+}
+
+bool sameSet(const hmmSet &a, const hmmSet &b)
+{
+    return a.modelNum == b.modelNum && a.streamNum == b.streamNum &&
+           std::memcmp(a.vecSize, b.vecSize, sizeof a.vecSize) == 0 &&
+           std::strcmp(a.globalOption, b.globalOption) == 0 &&
+           (a.modelNum == 0 ||
+            std::memcmp(a.model, b.model, static_cast<size_t>(a.modelNum) * sizeof(hmmModel)) == 0);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    fuzzInitialize();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static const std::string path = fuzzPath("set.mac");
+    inputGuard guard;
+    writeInput(path, data, size);
+    {
+        macroClass inOrder, inPieces;
+        textRead one = readText(inOrder, path, 1);
+        textRead two = readText(inPieces, path, 2);
+        if (one.result.completed != two.result.completed || one.result.status != two.result.status ||
+            one.stoppedAt != two.stoppedAt)
+            std::abort();
+        if (one.result.completed) {
+            checkSetCapacities(inOrder.MMF);
+            if (!sameSet(inOrder.MMF, inPieces.MMF))
+                std::abort();
+        }
+    }
+    guard.checkNothingLeft({"set.mac"});
+    return 0;
+}
