@@ -1,0 +1,50 @@
+// The subcommands of mmftool. main separates a subcommand's flags from its arguments and
+// checks their number; each subcommand returns the process's exit status.
+//
+// Failures of mmftool itself go to standard error with a non-zero status (2 for a wrong
+// command line); the libraries' own fatal messages keep standard output and their statuses.
+#pragma once
+
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "utility/fileUtil.h"
+
+struct commandLine {
+    std::string command;
+    std::vector<std::string> args;
+    std::set<std::string> flags;
+
+    bool has(const char *flag) const { return flags.count(flag) != 0; }
+    const char *arg(size_t k) const { return args[k].c_str(); }
+};
+
+int checkCommand(const commandLine &line);
+int convertCommand(const commandLine &line);
+int dumpCommand(const commandLine &line);
+int namesCommand(const commandLine &line);
+int modinfoCommand(const commandLine &line);
+
+// "mmftool COMMAND: message" and the command's usage on standard error; returns 2.
+int usageError(const commandLine &line, const std::string &message);
+// "mmftool COMMAND: " and the message on standard error; returns 1.
+int toolError(const commandLine &line, const char *format, ...) __attribute__((format(printf, 2, 3)));
+
+// "title:", then "  value units: number" for each entry, in ascending order of value.
+void printCounts(const char *title, const std::map<int, int> &counts, const char *unit);
+
+enum class macroKind { none, text, binary };
+
+// By extension, as the library's readers are chosen: mac/MAC text, macb/MACB binary.
+inline macroKind macroKindOf(const char *path)
+{
+    const char *extension = fileExtension(path);
+    if (std::strcmp(extension, "mac") == 0 || std::strcmp(extension, "MAC") == 0)
+        return macroKind::text;
+    if (std::strcmp(extension, "macb") == 0 || std::strcmp(extension, "MACB") == 0)
+        return macroKind::binary;
+    return macroKind::none;
+}

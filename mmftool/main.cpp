@@ -1,0 +1,137 @@
+// mmftool: inspects, checks and converts HMM sets and model files from the command line,
+// with the same readers and writers as the converter.
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "mmftool/command.h"
+
+namespace {
+
+struct subcommand {
+    const char *name;
+    const char *synopsis;
+    const char *help;
+    std::vector<std::string> flags;
+    size_t minArgs, maxArgs;
+    int (*run)(const commandLine &);
+};
+
+const subcommand subcommands[] = {
+    {"check", "check FILE",
+     "Reads a .mac or .macb file as the converter does and summarises the set. A malformed\n"
+     "file gets the reader's own message and, beneath it, the line and column (text) or the\n"
+     "byte (binary) where the read stopped, with what stands there.\n",
+     {}, 1, 1, checkCommand},
+    {"convert", "convert IN OUT [--prepare]",
+     "Reads IN and writes OUT; each is a text (.mac) or binary (.macb) macro file, as its\n"
+     "extension says. --prepare sorts the models by name and prepares them for scoring\n"
+     "(inverse variances, logarithmic weights and transitions) before writing.\n",
+     {"--prepare"}, 2, 2, convertCommand},
+    {"dump", "dump FILE MODEL OUT",
+     "Writes the diagnostic dump of one model to OUT. MODEL is a model's name or, when no\n"
+     "model has that name, its index in the set (from 0, in file order).\n",
+     {}, 3, 3, dumpCommand},
+    {"names", "names FILE [--sorted] [--table]",
+     "Prints the model names, one per line, in set order. --sorted: in the order the models\n"
+     "are sorted in for search. --table: as ModelNames.txt for the converter, a number and a\n"
+     "name per line, counting from 1, with \"sil\" left out.\n",
+     {"--sorted", "--table"}, 1, 1, namesCommand},
+    {"modinfo", "modinfo FILE.mod [SET TABLE]",
+     "Reads a model file back, checks its structure to the last byte and summarises it.\n"
+     "Given the macro file SET and its ModelNames.txt TABLE, also checks value by value that\n"
+     "the file is what the converter writes for them.\n",
+     {}, 1, 3, modinfoCommand},
+};
+
+void printUsage(FILE *out)
+{
+    std::fprintf(out, "Usage: mmftool SUBCOMMAND ARGUMENTS\n");
+    for (const subcommand &c : subcommands)
+        std::fprintf(out, "  mmftool %s\n", c.synopsis);
+    std::fprintf(out, "Run \"mmftool SUBCOMMAND --help\" for what each one does.\n");
+}
+
+const subcommand *find(const std::string &name)
+{
+    for (const subcommand &c : subcommands)
+        if (name == c.name)
+            return &c;
+    return nullptr;
+}
+
+bool isFlag(const std::string &arg)
+{
+    return arg.size() > 1 && arg[0] == '-';
+}
+
+// The words after the subcommand: flags anywhere, "--" ends them (for a name beginning
+// with '-').
+int runSubcommand(const subcommand &c, int argc, char **argv)
+{
+    commandLine line;
+    line.command = c.name;
+    bool flagsEnded = false;
+    for (int k = 0; k < argc; k++) {
+        std::string arg = argv[k];
+        if (flagsEnded || !isFlag(arg)) {
+            line.args.push_back(arg);
+        } else if (arg == "--") {
+            flagsEnded = true;
+        } else if (arg == "--help") {
+            std::printf("Usage: mmftool %s\n%s", c.synopsis, c.help);
+            return 0;
+        } else {
+            bool known = false;
+            for (const std::string &flag : c.flags)
+                known = known || arg == flag;
+            if (!known)
+                return usageError(line, "unknown option \"" + arg + "\"");
+            line.flags.insert(arg);
+        }
+    }
+    if (line.args.size() < c.minArgs || line.args.size() > c.maxArgs)
+        return usageError(line, "wrong number of arguments");
+    return c.run(line);
+}
+
+}  // namespace
+
+int usageError(const commandLine &line, const std::string &message)
+{
+    std::fflush(stdout);
+    std::fprintf(stderr, "mmftool %s: %s\nUsage: mmftool %s\n", line.command.c_str(),
+                 message.c_str(), find(line.command)->synopsis);
+    return 2;
+}
+
+int toolError(const commandLine &line, const char *format, ...)
+{
+    std::fflush(stdout);
+    std::fprintf(stderr, "mmftool %s: ", line.command.c_str());
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    return 1;
+}
+
+int main(int argc, char **argv)
+{
+    std::string name = argc > 1 ? argv[1] : "";
+    if (name == "--help") {
+        printUsage(stdout);
+        return 0;
+    }
+    const subcommand *c = find(name);
+    if (!c) {
+        if (argc > 1)
+            std::fprintf(stderr, "mmftool: unknown subcommand \"%s\"\n", name.c_str());
+        printUsage(stderr);
+        return 2;
+    }
+    int status = runSubcommand(*c, argc - 2, argv + 2);
+    std::fflush(stdout);
+    return status;
+}

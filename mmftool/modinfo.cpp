@@ -1,0 +1,40 @@
+// mmftool modinfo FILE.mod [SET TABLE]: a model file read back, checked and summarised.
+#include <cstdio>
+#include <map>
+#include <string>
+
+#include "export/modelFileReader.h"
+#include "mmftool/command.h"
+#include "mmftool/modelFileCompare.h"
+
+namespace {
+
+void printSummary(const char *path, const modelFile &file)
+{
+    std::printf("%s: model file of %zu bytes\n", path, 4 * file.values.size());
+    std::printf("models: %d, sil and %d after it\n", file.modelNum(), file.modelNum() - 1);
+    std::printf("vector size: %d\n", file.vecSize);
+    std::map<int, int> byStates, byMixtures;
+    for (int r = 0; r < file.modelNum(); r++) {
+        if (r > 0)
+            byStates[static_cast<int>(file.records[r].states.size())]++;
+        for (const modelFileState &state : file.records[r].states)
+            byMixtures[state.mixtureNum]++;
+    }
+    printCounts("model records by number of emitting states", byStates, "state");
+    printCounts("states by number of mixtures, sil's included", byMixtures, "mixture");
+}
+
+}  // namespace
+
+int modinfoCommand(const commandLine &line)
+{
+    if (line.args.size() == 2)
+        return usageError(line, "SET needs its TABLE");
+    modelFile file;
+    std::string error;
+    if (!readModelFile(line.arg(0), file, error))
+        return toolError(line, "\"%s\": %s\n", line.arg(0), error.c_str());
+    printSummary(line.arg(0), file);
+    return line.args.size() == 3 ? compareWithConverter(line, file) : 0;
+}
