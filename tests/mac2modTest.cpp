@@ -9,6 +9,7 @@
 #include "hmm/macroClass.h"
 #include "hmm/modelArray.h"
 #include "macroText.h"
+#include "modelFileCheck.h"
 #include "testSupport.h"
 
 namespace {
@@ -16,9 +17,16 @@ namespace {
 const std::string exe = MAC2MOD_EXE;
 const std::string usage = "Usage: " + exe + " input.mac\nlast modified at 20061229\n";
 
+// Every model file a run writes must read back consistent to its last byte.
 Outcome convert(const std::string &dir, const std::string &input)
 {
-    return runProgram({exe, input}, dir);
+    Outcome o = runProgram({exe, input}, dir);
+    std::string output = input;
+    makeModelFileName(output);
+    if (o.status == 0) {
+        EXPECT_TRUE(consistentModelFile(dir + "/" + output));
+    }
+    return o;
 }
 
 std::string threeModels()

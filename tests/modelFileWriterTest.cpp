@@ -10,6 +10,7 @@
 #include "export/nameTable.h"
 #include "hmm/macroClass.h"
 #include "hmm/modelArray.h"
+#include "modelFileCheck.h"
 #include "testSupport.h"
 #include "utility/byteOrder.h"
 
@@ -76,6 +77,7 @@ TEST(modelFileWriter, layoutOfHeaderSilAndModelRecords)
     folder f;
     writeFile(f.table, "1 a\n2 b\n");
     writeModelFileOf(set.MMF, f.table.c_str(), f.output.c_str());
+    EXPECT_TRUE(consistentModelFile(f.output));
     std::string bytes = readFile(f.output);
 
     EXPECT_EQ(hex4(bytes, 0), "00 00 00 40");   // 2.0 models after sil
@@ -111,6 +113,7 @@ TEST(modelFileWriter, tableOrderDecidesAndOnlyTheFirstStreamIsWritten)
     folder f;
     writeFile(f.table, "7 b\n3 a\n1 surplus\n2 entries\n");
     writeModelFileOf(set.MMF, f.table.c_str(), f.output.c_str());
+    EXPECT_TRUE(consistentModelFile(f.output));
     std::vector<float> v = floatsOf(readFile(f.output));
     ASSERT_EQ(v.size(), 2 + 29 + 2 * 30u);
     EXPECT_EQ(v[0], 2.0f);
