@@ -1,7 +1,6 @@
 // mmftool dump FILE MODEL OUT: the diagnostic dump of one model, chosen by name or index.
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "hmm/macroClass.h"

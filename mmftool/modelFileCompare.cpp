@@ -1,6 +1,8 @@
 #include "mmftool/modelFileCompare.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
