@@ -46,13 +46,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     {
         macroClass inOrder, inPieces;
         textRead one = readText(inOrder, path, 1);
-        textRead two = readText(inPieces, path, 2);
+        // Fewer than two models are read in one piece anyway: the second read would repeat
+        // the first.
+        textRead two = inOrder.MMF.modelNum < 2 ? one : readText(inPieces, path, 2);
         if (one.result.completed != two.result.completed || one.result.status != two.result.status ||
             one.stoppedAt != two.stoppedAt)
             std::abort();
         if (one.result.completed) {
             checkSetCapacities(inOrder.MMF);
-            if (!sameSet(inOrder.MMF, inPieces.MMF))
+            if (inOrder.MMF.modelNum >= 2 && !sameSet(inOrder.MMF, inPieces.MMF))
                 std::abort();
         }
     }
