@@ -70,9 +70,12 @@ void holeCompact(double *values, int n)
     std::fill(values + std::max(kept, 0), values + std::max(n, 0), -1.0);
 }
 
-// Output element i sits at source position i * N / M; the ends are copied exactly. A single
-// source value has no neighbour to interpolate with: every output element is that value.
-void linearResample(const double *src, int srcLen, double *dst, int dstLen)
+// Output element i sits at source position i * N / M (N = srcLen - 1, M = dstLen - 1); the
+// ends are copied exactly and interior(i, N, M) gives the others. A single source value has
+// no neighbour to interpolate with: every output element is that value. Worked in 64 bits,
+// which gives the 32-bit results wherever those do not overflow.
+template <class T, class Interior>
+void resample(const T *src, int srcLen, T *dst, int dstLen, Interior interior)
 {
     if (srcLen <= 0 || dstLen <= 0)
         return;
@@ -81,30 +84,28 @@ void linearResample(const double *src, int srcLen, double *dst, int dstLen)
     const int64_t N = srcLen - 1, M = dstLen - 1;
     dst[0] = src[0];
     dst[M] = src[N];
-    for (int64_t i = 1; i < M; i++) {
+    for (int64_t i = 1; i < M; i++)
+        dst[i] = interior(i, N, M);
+}
+
+void linearResample(const double *src, int srcLen, double *dst, int dstLen)
+{
+    resample(src, srcLen, dst, dstLen, [src](int64_t i, int64_t N, int64_t M) {
         int64_t k = i * N / M;
         double f = static_cast<double>(i * N) / M - k;
-        dst[i] = (1 - f) * src[k] + f * src[k + 1];
-    }
+        return (1 - f) * src[k] + f * src[k + 1];
+    });
 }
 
 // The same mapping in fixed point, the fraction in steps of 1/128 rounded to the nearest.
-// Worked in 64 bits, which gives the 32-bit results wherever those do not overflow.
 void linearResampleInt(const int *src, int srcLen, int *dst, int dstLen)
 {
-    if (srcLen <= 0 || dstLen <= 0)
-        return;
-    if (srcLen == 1)
-        return std::fill(dst, dst + dstLen, src[0]);
-    const int64_t N = srcLen - 1, M = dstLen - 1;
-    dst[0] = src[0];
-    dst[M] = src[N];
-    for (int64_t i = 1; i < M; i++) {
+    resample(src, srcLen, dst, dstLen, [src](int64_t i, int64_t N, int64_t M) {
         int64_t p = i * N;
         int64_t k = p / M;
         int64_t f = (p * 128 + M / 2) / M - k * 128;
-        dst[i] = static_cast<int>(((128 - f) * src[k] + f * src[k + 1]) / 128);
-    }
+        return static_cast<int>(((128 - f) * src[k] + f * src[k + 1]) / 128);
+    });
 }
 
 int doubleCompare(const void *a, const void *b)
