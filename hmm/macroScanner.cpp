@@ -126,12 +126,8 @@ size_t plainReal(const char *p, const char *limit, bool fileEnded, float &value)
     return convertExact(mantissa, scale, negative, value) ? static_cast<size_t>(p - start) : 0;
 }
 
-}  // namespace
-
-namespace {
-
-// most, or less when the rest of the file is known to be smaller: the buffer is zero-filled,
-// and a small file should not pay for a large block.
+// The buffer's size: most, or less when the rest of the file is known to be smaller: the
+// buffer is zero-filled, and a small file should not pay for a large block.
 size_t bufferFor(FILE *stream, size_t most)
 {
     struct stat info;
