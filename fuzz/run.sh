@@ -27,8 +27,10 @@ logged() {
     fi
 }
 
-# Standard output carries the readers' messages: -close_fd_mask=1 silences it.
-common=(-close_fd_mask=1 -timeout=10 -print_final_stats=1)
+# Standard output carries the readers' messages: -close_fd_mask=1 silences it. The address
+# sanitizer's runtime keeps some memory for every thread that ends, and the text reader starts
+# threads, so a campaign of hours outgrows libFuzzer's default 2 GB limit.
+common=(-close_fd_mask=1 -timeout=10 -rss_limit_mb=8192 -print_final_stats=1)
 for target in textMacro binaryMacro modelFile; do
     options=("${common[@]}" -artifact_prefix="$build/artifacts/$target-")
     if [ "$target" = textMacro ]; then
