@@ -1,6 +1,6 @@
-// One text macro file per input, read twice: in order on this thread, and in pieces side by
-// side. Both reads must agree: the same set, or the same refusal at the same place. An
-// accepted set must keep every count inside its capacity.
+// One text macro file per input, read twice: in order on this thread, and in two or three
+// pieces side by side. Both reads must agree: the same set, or the same refusal at the same
+// place. An accepted set must keep every count inside its capacity.
 #include <cstring>
 
 #include "fuzzSupport.h"
@@ -47,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         macroClass inOrder, inPieces;
         textRead one = readText(inOrder, path, 1);
         // Fewer than two models are read in one piece anyway: the second read would repeat
-        // the first.
-        textRead two = inOrder.MMF.modelNum < 2 ? one : readText(inPieces, path, 2);
+        // the first. Three pieces give a piece that must end where the next one starts.
+        textRead two = inOrder.MMF.modelNum < 2 ? one : readText(inPieces, path, 2 + size % 2);
         if (one.result.completed != two.result.completed || one.result.status != two.result.status ||
             one.stoppedAt != two.stoppedAt)
             std::abort();
