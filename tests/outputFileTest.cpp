@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+
+#include "testSupport.h"
+#include "utility/outputFile.h"
+
+namespace {
+
+size_t entriesIn(const std::string &dir)
+{
+    size_t n = 0;
+    for ([[maybe_unused]] const auto &entry : std::filesystem::directory_iterator(dir))
+        n++;
+    return n;
+}
+
+}  // namespace
+
+TEST(outputFile, writesValuesLittleEndianAndText)
+{
+    TempDir dir;
+    std::string path = dir.file("out.bin");
+    outputFile out(path.c_str(), "wb");
+    out.putLE32(0x01020304);
+    out.putFloat(1.0f);
+    out.printf("%s=%d", "x", 7);
+    out.close();
+    EXPECT_EQ(readFile(path), std::string("\x04\x03\x02\x01\x00\x00\x80\x3fx=7", 11));
+}
+
+// Replacing goes through a temporary file beside the target, renamed when complete, with
+// the permissions a plain open would have given.
+TEST(outputFile, replaceRenamesACompleteFileOnly)
+{
+    TempDir dir;
+    std::string path = dir.file("set.mod");
+    writeFile(path, "old");
+    {
+        outputFile out(path.c_str(), "wb", true);
+        out.write("new", 3);
+        EXPECT_EQ(readFile(path), "old");
+        EXPECT_EQ(entriesIn(dir.path()), 2u);
+        out.close();
+    }
+    EXPECT_EQ(readFile(path), "new");
+    EXPECT_EQ(entriesIn(dir.path()), 1u);
+    struct stat info;
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
+
+    // A file never closed (the process unwinding past it) leaves nothing behind.
+    {
+        outputFile out(path.c_str(), "wb", true);
+        out.write("partial", 7);
+    }
+    EXPECT_EQ(readFile(path), "new");
+    EXPECT_EQ(entriesIn(dir.path()), 1u);
+}
+
+TEST(outputFile, failuresEndWithMinusOneAndRemoveThePartialFile)
+{
+    TempDir dir;
+    std::string path = dir.file("big.txt");
+    Outcome o = runCaptured([&] {
+        limitFileSize(4096);
+        outputFile out(path.c_str(), "w");
+        for (int k = 0; k < 10000; k++)
+            out.printf("line %d\n", k);
+        out.close();
+    });
+    EXPECT_EQ(o.status, -1);
+    EXPECT_EQ(o.out, "Error: cannot write \"" + path + "\".\n");
+    EXPECT_FALSE(fileExists(path));
+
+    std::string missing = dir.file("no/such/dir.bin");
+    o = runCaptured([&] { outputFile out(missing.c_str(), "wb"); });
+    EXPECT_EQ(o.status, -1);
+    EXPECT_EQ(o.out, "Error: Cannot open \"" + missing + "\".\n");
+    o = runCaptured([&] { outputFile out(missing.c_str(), "wb", true, "Error: no room for [%s]\n"); });
+    EXPECT_EQ(o.status, -1);
+    EXPECT_EQ(o.out, "Error: no room for [" + missing + "]\n");
+}
