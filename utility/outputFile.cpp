@@ -25,7 +25,12 @@ FILE *openTemporaryBeside(const std::string &target, std::string &name)
     mode_t mask = umask(0);
     umask(mask);
     fchmod(fd, 0666 & ~mask);
-    return fdopen(fd, "wb");
+    FILE *stream = fdopen(fd, "wb");
+    if (!stream) {
+        close(fd);
+        std::remove(name.c_str());
+    }
+    return stream;
 }
 
 }  // namespace
