@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <sys/stat.h>
 
 #include "hmm/modelArray.h"
@@ -64,8 +66,12 @@ constexpr int NO_MODEL = -1;
 class byteReader {
 public:
     explicit byteReader(const char *path)
-        : path_(path), stream_(fileOpen(path, "rb")), offset_(0), size_(-1)
+        : path_(path), stream_(fileOpen(path, "rb")), offset_(0), size_(-1),
+          buffer_(new char[BUFFER_SIZE])
     {
+        // Fields are a few bytes each: without a large buffer of our own, the C library
+        // would fetch the file in 4 KiB reads.
+        std::setvbuf(stream_, buffer_.get(), _IOFBF, BUFFER_SIZE);
         struct stat info;
         if (fstat(fileno(stream_), &info) == 0 && S_ISREG(info.st_mode))
             size_ = info.st_size;
@@ -99,10 +105,13 @@ public:
     long remaining() const { return size_ < 0 ? -1 : size_ - offset_; }
 
 private:
+    static constexpr size_t BUFFER_SIZE = 1 << 20;
+
     const char *path_;
     FILE *stream_;
     long offset_;
     long size_;
+    std::unique_ptr<char[]> buffer_;   // the stream's, released after the stream is closed
 };
 
 // Slot f of the 50 floats of a mixture record, in file order.
@@ -151,8 +160,10 @@ void transferSet(Channel &io, Set &set)
     for (int s = 0; s < set.streamNum; s++)
         io.count(set.vecSize[s], 1, MAX_PARAM_NUM, "vecSize", NO_MODEL);
     io.modelArray(set);
-    for (int m = 0; m < set.modelNum; m++)
+    for (int m = 0; m < set.modelNum; m++) {
+        io.startModel(m);
         transferModel(io, set.model[m], set.streamNum, m);
+    }
 }
 
 class fieldReader {
@@ -186,6 +197,13 @@ public:
         }
         std::free(set.model);
         set.model = allocateModels(set.modelNum);
+        prefaulter_.emplace(set.model, set.modelNum);
+    }
+
+    void startModel(int modelId)
+    {
+        if (prefaulter_)
+            prefaulter_->reached(modelId);
     }
 
     void name(char (&str)[MAX_NAME_LEN], int modelId)
@@ -210,6 +228,7 @@ public:
 private:
     byteReader in_;
     long integerAt_ = 0;   // where the last integer or count began
+    std::optional<modelArrayPrefaulter> prefaulter_;
 };
 
 class fieldWriter {
@@ -219,6 +238,7 @@ public:
     void integer(int value) { out_.putLE32(static_cast<uint32_t>(value)); }
     void count(int value, int, int, const char *, int) { integer(value); }
     void modelArray(const hmmSet &) {}
+    void startModel(int) {}
     void name(const char (&str)[MAX_NAME_LEN], int) { out_.write(str, MAX_NAME_LEN); }
 
     template <class Slot>

@@ -183,17 +183,19 @@ TEST(binaryMacro, transitionRunIsTheFirstNTimesNEntriesRowByRow)
     }
 }
 
-TEST(binaryMacro, writeReadWriteGivesTheSameSetAndBytes)
+namespace {
+
+// A set of modelNum models of random values with every count shape the records hold.
+void makeRandomSet(macroClass &set, int modelNum)
 {
     std::mt19937 random(7);
     std::uniform_real_distribution<float> value(-100, 100);
-    macroClass set;
-    set.MMF.modelNum = 6;
+    set.MMF.modelNum = modelNum;
     set.MMF.streamNum = 2;
     set.MMF.vecSize[0] = 13;
     set.MMF.vecSize[1] = 24;
-    set.MMF.model = allocateModels(6);
-    for (int i = 0; i < 6; i++) {
+    set.MMF.model = allocateModels(modelNum);
+    for (int i = 0; i < modelNum; i++) {
         hmmModel &model = set.MMF.model[i];
         std::snprintf(model.str, MAX_NAME_LEN, "m%d+%s", i, std::string(40, 'x').c_str());
         model.stateNum = 2 + i % 4;
@@ -221,18 +223,48 @@ TEST(binaryMacro, writeReadWriteGivesTheSameSetAndBytes)
     odd.mean[0] = -0.0f;
     odd.mean[1] = std::numeric_limits<float>::quiet_NaN();
     odd.mean[2] = -std::numeric_limits<float>::infinity();
+}
 
+}  // namespace
+
+// 500 models make an array large enough for the reader to populate its pages from a second
+// thread while it reads.
+TEST(binaryMacro, writeReadWriteGivesTheSameSetAndBytes)
+{
+    for (int modelNum : {6, 500}) {
+        SCOPED_TRACE(modelNum);
+        macroClass set;
+        makeRandomSet(set, modelNum);
+        TempDir dir;
+        std::string first = written(set, dir.file("a.macb"));
+        macroClass back;
+        back.readBinaryMacro(dir.file("a.macb").c_str());
+        ASSERT_EQ(back.MMF.modelNum, modelNum);
+        EXPECT_EQ(back.MMF.streamNum, 2);
+        EXPECT_EQ(back.MMF.vecSize[0], 13);
+        EXPECT_EQ(back.MMF.vecSize[1], 24);
+        for (int i = 0; i < modelNum; i++)
+            ASSERT_EQ(std::memcmp(&back.MMF.model[i], &set.MMF.model[i], sizeof(hmmModel)), 0) << i;
+        EXPECT_EQ(written(back, dir.file("b.macb")), first);
+    }
+}
+
+// A large file cut short is refused with the reader's message while the second thread may
+// still be populating the array.
+TEST(binaryMacro, largeFileCutShortIsRefusedLikeASmallOne)
+{
+    macroClass set;
+    makeRandomSet(set, 500);
     TempDir dir;
-    std::string first = written(set, dir.file("a.macb"));
-    macroClass back;
-    back.readBinaryMacro(dir.file("a.macb").c_str());
-    ASSERT_EQ(back.MMF.modelNum, 6);
-    EXPECT_EQ(back.MMF.streamNum, 2);
-    EXPECT_EQ(back.MMF.vecSize[0], 13);
-    EXPECT_EQ(back.MMF.vecSize[1], 24);
-    for (int i = 0; i < 6; i++)
-        EXPECT_EQ(std::memcmp(&back.MMF.model[i], &set.MMF.model[i], sizeof(hmmModel)), 0) << i;
-    EXPECT_EQ(written(back, dir.file("b.macb")), first);
+    std::string bytes = written(set, dir.file("a.macb"));
+    const std::string path = dir.file("cut.macb");
+    writeFile(path, bytes.substr(0, bytes.size() - 10));
+    Outcome o = runCaptured([&] {
+        macroClass back;
+        back.readBinaryMacro(path.c_str());
+    });
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out.rfind("Error: \"" + path + "\" ends before its last field: ", 0), 0u) << o.out;
 }
 
 TEST(binaryMacro, malformedFilesAreRefusedWithStatusOne)

@@ -36,7 +36,7 @@ FILE *openTemporaryBeside(const std::string &target, std::string &name)
 }  // namespace
 
 outputFile::outputFile(const char *path, const char *mode, bool replace, const char *openFailure)
-    : target_(path), written_(path), stream_(nullptr)
+    : target_(path), written_(path), stream_(nullptr), buffer_(new char[BUFFER_SIZE])
 {
     if (replace)
         stream_ = openTemporaryBeside(target_, written_);
@@ -47,7 +47,9 @@ outputFile::outputFile(const char *path, const char *mode, bool replace, const c
             fatalf(-1, openFailure, path);
         errorExit(("Cannot open \"" + target_ + "\".").c_str());
     }
-    std::setvbuf(stream_, nullptr, _IOFBF, 1 << 20);
+    // A buffer of our own: given none, the C library keeps its own block-sized one whatever
+    // size is asked, and a model file would go out in 4 KiB writes.
+    std::setvbuf(stream_, buffer_.get(), _IOFBF, BUFFER_SIZE);
 }
 
 outputFile::~outputFile()

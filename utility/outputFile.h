@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 class outputFile {
@@ -30,7 +31,10 @@ public:
 private:
     [[noreturn]] void fail();
 
+    static constexpr size_t BUFFER_SIZE = 1 << 20;
+
     std::string target_;
     std::string written_;   // the target itself, or the temporary file beside it
     FILE *stream_;
+    std::unique_ptr<char[]> buffer_;   // the stream's, released after the stream is closed
 };
