@@ -1,6 +1,10 @@
 #include "export/modelFileWriter.h"
 
+#include <algorithm>
 #include <cmath>
+#include <deque>
+#include <functional>
+#include <future>
 #include <vector>
 
 #include "export/nameTable.h"
@@ -12,10 +16,23 @@ namespace {
 
 constexpr float SIL_WEIGHT_SCALE = 10000000.0f;
 constexpr float WEIGHT_SCALE = 100000.0f;
+// Models after "sil" are encoded in batches of this many on worker threads, RING batches
+// ahead of the one being written, each into a buffer that goes round the ring: encoding runs
+// beside the writes, and no batch needs fresh pages.
+constexpr int BATCH = 256;
+constexpr int RING = 3;
+
+using byteBuffer = std::vector<unsigned char>;
+
+void putFloat(byteBuffer &bytes, float value)
+{
+    bytes.resize(bytes.size() + 4);
+    putLE32(bytes.data() + bytes.size() - 4, floatBits(value));
+}
 
 // Appends one emitting state's first stream: M, the scaled weights, their logarithms, then
 // the means and variances of each mixture.
-void putState(std::vector<unsigned char> &bytes, const hmmState &state, int vecSize, float scale)
+void putState(byteBuffer &bytes, const hmmState &state, int vecSize, float scale)
 {
     const hmmStream &stream = state.stream[0];
     const int m = stream.mixtureNum;
@@ -39,6 +56,21 @@ void putState(std::vector<unsigned char> &bytes, const hmmState &state, int vecS
     }
 }
 
+// Table entries [first, last) of the models after "sil": the emitting state count, then
+// each state.
+byteBuffer encodeModels(const hmmSet &set, const std::vector<int> &indexTable, int first,
+                        int last, byteBuffer bytes)
+{
+    bytes.clear();
+    for (int j = first; j < last; j++) {
+        const hmmModel &model = set.model[indexTable[j]];
+        putFloat(bytes, static_cast<float>(model.stateNum - 2));
+        for (int e = 0; e < model.stateNum - 2; e++)
+            putState(bytes, model.state[e], set.vecSize[0], WEIGHT_SCALE);
+    }
+    return bytes;
+}
+
 }  // namespace
 
 void writeModelFileOf(const hmmSet &set, const char *tablePath, const char *outputPath)
@@ -52,19 +84,29 @@ void writeModelFileOf(const hmmSet &set, const char *tablePath, const char *outp
     std::vector<int> indexTable = matchModels(nameTable, modelNames);
 
     outputFile out(outputPath, "wb", true, "Error: fail to open Halvern file [%s]\n");
-    const int vecSize = set.vecSize[0];
-    std::vector<unsigned char> bytes;
-    out.putFloat(static_cast<float>(set.modelNum - 1));
-    out.putFloat(static_cast<float>(vecSize));
-    putState(bytes, set.model[indexTable[0]].state[0], vecSize, SIL_WEIGHT_SCALE);
+    byteBuffer bytes;
+    putFloat(bytes, static_cast<float>(set.modelNum - 1));
+    putFloat(bytes, static_cast<float>(set.vecSize[0]));
+    putState(bytes, set.model[indexTable[0]].state[0], set.vecSize[0], SIL_WEIGHT_SCALE);
     out.write(bytes.data(), bytes.size());
-    for (int j = 1; j < set.modelNum; j++) {
-        const hmmModel &model = set.model[indexTable[j]];
-        bytes.clear();
-        out.putFloat(static_cast<float>(model.stateNum - 2));
-        for (int e = 0; e < model.stateNum - 2; e++)
-            putState(bytes, model.state[e], vecSize, WEIGHT_SCALE);
+
+    // Where no thread can be had, a batch is encoded when its turn to be written comes.
+    const int batches = (set.modelNum - 1 + BATCH - 1) / BATCH;
+    auto launch = [&](int b, byteBuffer buffer) {
+        const int first = 1 + b * BATCH;
+        const int last = std::min(set.modelNum, first + BATCH);
+        return std::async(std::launch::async | std::launch::deferred, encodeModels,
+                          std::cref(set), std::cref(indexTable), first, last, std::move(buffer));
+    };
+    std::deque<std::future<byteBuffer>> pending;
+    for (int b = 0; b < std::min(RING, batches); b++)
+        pending.push_back(launch(b, byteBuffer()));
+    for (int b = 0; b < batches; b++) {
+        bytes = pending.front().get();
+        pending.pop_front();
         out.write(bytes.data(), bytes.size());
+        if (b + RING < batches)
+            pending.push_back(launch(b + RING, std::move(bytes)));
     }
     out.close();
 }

@@ -27,6 +27,15 @@ inline bool isHexDigit(int c)
     return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
+inline uint64_t fromLittleEndian(uint64_t bytes)
+{
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return __builtin_bswap64(bytes);
+#else
+    return bytes;
+#endif
+}
+
 inline int lower(int c)
 {
     return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c;
@@ -66,16 +75,68 @@ bool convertExact(uint64_t mantissa, int scale, bool negative, float &value)
     static const double powersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                          1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                          1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    // The nearest doubles to 10^-k: a product with one is within about one unit of the last
+    // place of the exact quotient, which decides the float unless it lies within a few units
+    // of a halfway point between two floats (where the division is made after all).
+    static const double inversePowers[] = {1e-0,  1e-1,  1e-2,  1e-3,  1e-4,  1e-5,
+                                           1e-6,  1e-7,  1e-8,  1e-9,  1e-10, 1e-11,
+                                           1e-12, 1e-13, 1e-14, 1e-15, 1e-16, 1e-17,
+                                           1e-18, 1e-19, 1e-20, 1e-21, 1e-22};
+    constexpr uint64_t LOW_BITS = 0x1fffffff;   // the double's bits a float does not keep
+    constexpr uint64_t HALFWAY = 0x10000000;
+    constexpr uint64_t NEAR = 4;
     if (mantissa > (uint64_t(1) << 53) || scale < -22 || scale > 22)
         return false;
     double exact = static_cast<double>(mantissa);
-    exact = scale < 0 ? exact / powersOfTen[-scale] : exact * powersOfTen[scale];
     uint64_t bits;
+    if (scale < 0) {
+        const double guess = exact * inversePowers[-scale];
+        std::memcpy(&bits, &guess, sizeof bits);
+        if ((bits & LOW_BITS) - (HALFWAY - NEAR) > 2 * NEAR) {
+            value = static_cast<float>(negative ? -guess : guess);
+            return true;
+        }
+    }
+    exact = scale < 0 ? exact / powersOfTen[-scale] : exact * powersOfTen[scale];
     std::memcpy(&bits, &exact, sizeof bits);
-    if ((bits & 0x1fffffff) == 0x10000000)
+    if ((bits & LOW_BITS) == HALFWAY)
         return false;   // halfway between two floats: needs the exact decimal
     value = static_cast<float>(negative ? -exact : exact);
     return true;
+}
+
+// What "%e" prints, [sign] d.dddddde+dd followed by white space: by far the most common
+// form, read in one go. Returns its length, or 0 when the text is of another form or its
+// value needs more than convertExact gives. Needs PRINTED_REAL_BYTES bytes at p.
+constexpr size_t PRINTED_REAL_BYTES = 14;
+size_t printedReal(const char *p, float &value)
+{
+    // Branch-free on the signs, which are random in model files. The eight bytes d.dddddd
+    // less "0.000000" must each be a digit value, with the dot's byte zero (a byte below its
+    // pattern wraps to 0xd0 or more and fails, whatever borrow it passes on).
+    const unsigned char sign = static_cast<unsigned char>(*p);
+    const bool negative = sign == '-';
+    const char *q = p + ((sign == '-') | (sign == '+'));
+    uint64_t digits;
+    std::memcpy(&digits, q, sizeof digits);
+    digits = fromLittleEndian(digits) - 0x3030303030302e30u;
+    if (((digits + 0x7676767676767676u) | digits) & 0x8080808080808080u || (digits & 0xff00u))
+        return 0;
+    const unsigned char e = static_cast<unsigned char>(q[8]);
+    const unsigned char exponentSign = static_cast<unsigned char>(q[9]);
+    if ((e | 0x20) != 'e' || ((exponentSign - '+') & ~2) != 0 || !isDigit(q[10]) ||
+        !isDigit(q[11]) || !isSpace(static_cast<unsigned char>(q[12])))
+        return 0;
+    // Byte k holds digit k (the dot's byte zero): as an eight-digit number that is
+    // d0 * 10^7 + d1..d6, and the mantissa d0 * 10^6 + d1..d6 is 9 * 10^6 * d0 less.
+    const uint64_t leading = digits & 0xff;
+    digits = digits * 10 + (digits >> 8);
+    digits = (((digits & 0x000000ff000000ffu) * (100 + (1000000ull << 32))) +
+              (((digits >> 16) & 0x000000ff000000ffu) * (1 + (10000ull << 32)))) >> 32;
+    const uint64_t mantissa = digits - 9000000 * leading;
+    const int exponent = (q[10] - '0') * 10 + (q[11] - '0');
+    const int scale = (exponentSign == '-' ? -exponent : exponent) - 6;
+    return convertExact(mantissa, scale, negative, value) ? static_cast<size_t>(q + 12 - p) : 0;
 }
 
 // The common form, [sign] digits [. digits] [e [sign] digits] followed by white space or the
@@ -83,24 +144,15 @@ bool convertExact(uint64_t mantissa, int scale, bool negative, float &value)
 // value needs more than convertExact gives (left to the general path).
 size_t plainReal(const char *p, const char *limit, bool fileEnded, float &value)
 {
+    if (limit - p >= static_cast<long>(PRINTED_REAL_BYTES))
+        if (size_t n = printedReal(p, value))
+            return n;
     const char *start = p;
     bool negative = false;
     if (p < limit && (*p == '-' || *p == '+'))
         negative = *p++ == '-';
     int scale = 0;
     uint64_t mantissa = 0;
-    // What "%e" prints, d.dddddde+dd, is by far the most common form: read it in one go.
-    if (limit - p >= 13 && isDigit(p[0]) && p[1] == '.' && isDigit(p[2]) && isDigit(p[3]) &&
-        isDigit(p[4]) && isDigit(p[5]) && isDigit(p[6]) && isDigit(p[7]) && lower(p[8]) == 'e' &&
-        (p[9] == '-' || p[9] == '+') && isDigit(p[10]) && isDigit(p[11]) &&
-        isSpace(static_cast<unsigned char>(p[12]))) {
-        mantissa = (p[0] - '0') * 1000000u + (p[2] - '0') * 100000u + (p[3] - '0') * 10000u +
-                   (p[4] - '0') * 1000u + (p[5] - '0') * 100u + (p[6] - '0') * 10u + (p[7] - '0');
-        int exponent = (p[10] - '0') * 10 + (p[11] - '0');
-        scale = (p[9] == '-' ? -exponent : exponent) - 6;
-        p += 12;
-        return convertExact(mantissa, scale, negative, value) ? static_cast<size_t>(p - start) : 0;
-    }
     int digits = 0;
     for (; p < limit && isDigit(*p); p++, digits++)
         mantissa = mantissa * 10 + (*p - '0');
@@ -341,6 +393,27 @@ macroScanner::result macroScanner::real(float &value)
         value = std::strtof(text.c_str(), nullptr);
     }
     return ok;
+}
+
+int macroScanner::printedReals(float *values, int n)
+{
+    const char *p = buffer_.data() + pos_;
+    const char *end = buffer_.data() + end_;
+    int k = 0;
+    for (; k < n; k++) {
+        const char *start = p;
+        while (start < end && isSpace(static_cast<unsigned char>(*start)))
+            start++;
+        if (static_cast<size_t>(end - start) < PRINTED_REAL_BYTES)
+            break;
+        const size_t length = printedReal(start, values[k]);
+        if (length == 0)
+            break;
+        lastStart_ = base_ + (start - buffer_.data());
+        p = start + length;
+    }
+    pos_ = static_cast<size_t>(p - buffer_.data());
+    return k;
 }
 
 macroScanner::result macroScanner::integer(int &value)

@@ -31,6 +31,9 @@ public:
     result token(std::string &out);   // any length
     result integer(int &value);
     result real(float &value);
+    // Reads values as real() would, as long as they are in the form "%e" prints and the
+    // buffer holds them; returns how many it read. The caller goes on with real().
+    int printedReals(float *values, int n);
     result quotedName(char *out, size_t capacity);
     result restOfLine(char *out, size_t capacity);
 

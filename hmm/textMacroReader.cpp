@@ -221,8 +221,9 @@ private:
     void real(float &value) { checked(scan_.real(value)); }
     void reals(float *values, int n)
     {
-        for (int v = 0; v < n; v++)
-            checked(scan_.real(values[v]));
+        int v = 0;
+        while ((v += scan_.printedReals(values + v, n - v)) < n)
+            checked(scan_.real(values[v++]));
     }
 
     // The head of a state, a stream or the transition matrix: its keyword, then a number.

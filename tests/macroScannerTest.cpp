@@ -194,3 +194,52 @@ TEST(macroScanner, generatedDecimalsAgreeWithFscanf)
         ASSERT_EQ(compare(text, std::vector<op>(8, op::real), 1 << 20), "");
     }
 }
+
+// The run of reals the reader takes in one call, as the reader drives it: printed values in
+// one go, anything else one at a time; every value, result and position as fscanf has them.
+TEST(macroScanner, printedRunsAgreeWithFscanf)
+{
+    std::mt19937 random(2024);
+    const std::vector<std::string> odd = {"1e5",   "+1.000000E+00", "-0.000000e-00", "1.0000000e+00",
+                                          "nan",   "-inf",          "1.234567e+99",  "9.999999e-46",
+                                          "x",     "1.234567e+1",   "1.234567e+012", "1.23456e+01",
+                                          "0x1p3", "1.000000e+00x", "-.500000e+00",  "1.234567f+01",
+                                          "1.23456:e+00", "1/234567e+00", "1.234567e+0/", "1.234567e,01"};
+    for (int trial = 0; trial < 3000; trial++) {
+        std::string text;
+        const int count = 1 + static_cast<int>(random() % 30);
+        for (int n = 0; n < count; n++) {
+            char buf[64];
+            if (random() % 8 == 0)
+                std::snprintf(buf, sizeof buf, "%s", odd[random() % odd.size()].c_str());
+            else
+                std::snprintf(buf, sizeof buf, "%e", std::ldexp(static_cast<double>(random()) / 4294967296.0, static_cast<int>(random() % 160) - 80) * (random() % 2 ? 1 : -1));
+            text += buf;
+            text += random() % 4 ? " " : random() % 2 ? "\n" : "\t ";
+        }
+        for (size_t bufferSize : {size_t(1) << 20, size_t(17)}) {
+            SCOPED_TRACE(text);
+            FILE *ref = streamOf(text);
+            FILE *mine = streamOf(text);
+            macroScanner scanner(mine, bufferSize);
+            std::vector<float> mineValues(count, 7.0f), refValues(count, 7.0f);
+            for (int v = 0;;) {
+                const int run = scanner.printedReals(mineValues.data() + v, count - v);
+                for (int k = v; k < v + run; k++)
+                    ASSERT_EQ(std::fscanf(ref, "%e", &refValues[k]), 1);
+                v += run;
+                ASSERT_EQ(std::ftell(ref), scanner.offset());
+                if (v == count)
+                    break;
+                const bool refOk = std::fscanf(ref, "%e", &refValues[v]) == 1;
+                ASSERT_EQ(refOk, scanner.real(mineValues[v]) == macroScanner::ok);
+                ASSERT_EQ(std::ftell(ref), scanner.offset());
+                v++;
+            }
+            for (int k = 0; k < count; k++)
+                ASSERT_EQ(floatBits(refValues[k]), floatBits(mineValues[k])) << k;
+            std::fclose(ref);
+            std::fclose(mine);
+        }
+    }
+}
