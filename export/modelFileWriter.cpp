@@ -90,12 +90,14 @@ void writeModelFileOf(const hmmSet &set, const char *tablePath, const char *outp
     putState(bytes, set.model[indexTable[0]].state[0], set.vecSize[0], SIL_WEIGHT_SCALE);
     out.write(bytes.data(), bytes.size());
 
-    // Where no thread can be had, a batch is encoded when its turn to be written comes.
+    // A single batch, or one for which no thread can be had, is encoded when its turn to be
+    // written comes.
     const int batches = (set.modelNum - 1 + BATCH - 1) / BATCH;
+    const std::launch policy = batches > 1 ? std::launch::async | std::launch::deferred : std::launch::deferred;
     auto launch = [&](int b, byteBuffer buffer) {
         const int first = 1 + b * BATCH;
         const int last = std::min(set.modelNum, first + BATCH);
-        return std::async(std::launch::async | std::launch::deferred, encodeModels,
+        return std::async(policy, encodeModels,
                           std::cref(set), std::cref(indexTable), first, last, std::move(buffer));
     };
     std::deque<std::future<byteBuffer>> pending;

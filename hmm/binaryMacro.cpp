@@ -105,7 +105,7 @@ public:
     long remaining() const { return size_ < 0 ? -1 : size_ - offset_; }
 
 private:
-    static constexpr size_t BUFFER_SIZE = 1 << 20;
+    static constexpr size_t BUFFER_SIZE = 64 << 10;
 
     const char *path_;
     FILE *stream_;

@@ -125,6 +125,29 @@ TEST(modelFileWriter, tableOrderDecidesAndOnlyTheFirstStreamIsWritten)
     EXPECT_EQ(v[2 + 29 + 30 + 4], 2000.0f);
 }
 
+// Enough models for several batches encoded side by side: each record is still the model
+// its table entry names, in table order, and the file ends after the last one.
+TEST(modelFileWriter, manyModelsComeOutInTableOrder)
+{
+    const int modelNum = 1000;
+    std::vector<std::string> names = {"sil"};
+    std::string table;
+    for (int m = 1; m < modelNum; m++) {
+        names.push_back("m" + std::to_string(m));
+        table += std::to_string(m) + " m" + std::to_string(modelNum - m) + "\n";
+    }
+    macroClass set;
+    makeSet(set, names, 4, 3, 1);
+    folder f;
+    writeFile(f.table, table);
+    writeModelFileOf(set.MMF, f.table.c_str(), f.output.c_str());
+    std::vector<float> v = floatsOf(readFile(f.output));
+    const size_t silFloats = 1 + (2 + 2 * 4), modelFloats = 1 + silFloats;
+    ASSERT_EQ(v.size(), 2 + silFloats + (modelNum - 1) * modelFloats);
+    for (int j = 1; j < modelNum; j++)   // the first mean of the model in table entry j
+        ASSERT_EQ(v[2 + silFloats + (j - 1) * modelFloats + 4], (modelNum - j) * 1000.0f) << j;
+}
+
 TEST(modelFileWriter, refusals)
 {
     folder f;

@@ -31,7 +31,9 @@ public:
 private:
     [[noreturn]] void fail();
 
-    static constexpr size_t BUFFER_SIZE = 1 << 20;
+    // Blocks larger than this go to the file directly; small ones are gathered. Kept
+    // modest: it is allocated for every file, however small.
+    static constexpr size_t BUFFER_SIZE = 64 << 10;
 
     std::string target_;
     std::string written_;   // the target itself, or the temporary file beside it
