@@ -5,17 +5,12 @@
 #include <cstdarg>
 #include <cmath>
 #include <cstdio>
-#include <memory>
 
 #include "hmm/macroClass.h"
 #include "utility/byteOrder.h"
 #include "utility/fileUtil.h"
 
 namespace {
-
-struct fileCloser {
-    void operator()(FILE *stream) const { std::fclose(stream); }
-};
 
 std::string formatted(const char *format, ...) __attribute__((format(printf, 1, 2)));
 std::string formatted(const char *format, ...)
@@ -174,7 +169,7 @@ std::string modelFile::describe(size_t index) const
 
 bool readModelFile(const char *path, modelFile &file, std::string &error)
 {
-    std::unique_ptr<FILE, fileCloser> stream(fileOpen(path, "rb"));
+    uniqueFile stream(fileOpen(path, "rb"));
     std::vector<unsigned char> bytes;
     unsigned char chunk[1 << 16];
     size_t got;

@@ -1,22 +1,15 @@
 #include "export/nameTable.h"
 
 #include <cstdio>
-#include <memory>
 #include <unordered_map>
 
 #include "hmm/macroScanner.h"
 #include "utility/fatal.h"
 #include "utility/fileUtil.h"
 
-namespace {
-struct fileCloser {
-    void operator()(FILE *stream) const { std::fclose(stream); }
-};
-}  // namespace
-
 std::vector<std::string> readNameTable(const char *path, int modelNum)
 {
-    std::unique_ptr<FILE, fileCloser> stream(fileOpen(path, "rt"));
+    uniqueFile stream(fileOpen(path, "rt"));
     macroScanner scanner(stream.get());
     std::vector<std::string> nameTable(modelNum);
     nameTable[0] = "sil";

@@ -12,6 +12,7 @@
 #include "hmm/modelArray.h"
 #include "hmm/readPosition.h"
 #include "utility/fatal.h"
+#include "utility/fileUtil.h"
 
 namespace {
 
@@ -124,10 +125,6 @@ namespace {
 {
     fatalf(1, "Error: a \"~h\" model header after model %d does not begin its line!\n", modelNum - 1);
 }
-
-struct fileCloser {
-    void operator()(FILE *stream) const { std::fclose(stream); }
-};
 
 // Thrown by a reader that reads part of a file alongside others, in place of a message.
 struct pieceFailed {};
@@ -450,7 +447,7 @@ long lineStartAfter(FILE *stream, long offset)
 int countHeaders(FILE *stream, const char *path, std::vector<long> &starts, bool split)
 {
     const long origin = std::ftell(stream);
-    std::unique_ptr<FILE, fileCloser> second(split ? std::fopen(path, "r") : nullptr);
+    uniqueFile second(split ? std::fopen(path, "r") : nullptr);
     long middle = -1;
     if (second && std::fseek(second.get(), 0, SEEK_END) == 0)
         middle = lineStartAfter(second.get(), (origin + std::ftell(second.get())) / 2);
@@ -469,7 +466,7 @@ int countHeaders(FILE *stream, const char *path, std::vector<long> &starts, bool
 // header has been read already.
 void readPiece(hmmSet &set, const char *path, const std::vector<long> &starts, int first, int last)
 {
-    std::unique_ptr<FILE, fileCloser> stream(std::fopen(path, "r"));
+    uniqueFile stream(std::fopen(path, "r"));
     if (!stream || std::fseek(stream.get(), starts[first], SEEK_SET) != 0)
         throw pieceFailed{};
     textMacroReader reader(set, path, stream.get(), true);
@@ -521,7 +518,7 @@ bool readInPieces(hmmSet &set, FILE *stream, const char *path, const std::vector
 
 void readTextMacroFile(hmmSet &set, const char *path, int pieces)
 {
-    std::unique_ptr<FILE, fileCloser> stream(fileOpen(path, "r"));
+    uniqueFile stream(fileOpen(path, "r"));
     const int cores = static_cast<int>(std::min(4u, std::thread::hardware_concurrency()));
     std::vector<long> starts;
     bool split = pieces > 1 || (pieces == 0 && cores > 1 && streamSize(stream.get()) >= (4 << 20));

@@ -3,21 +3,17 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <memory>
 #include <string>
 
 #include "hmm/readPosition.h"
 #include "utility/fatal.h"
+#include "utility/fileUtil.h"
 
 namespace {
 
 // Of a token longer than this, only the beginning is shown.
 constexpr size_t TOKEN_SHOWN = 40;
 constexpr int BINARY_FIELD = 4;
-
-struct fileCloser {
-    void operator()(FILE *stream) const { std::fclose(stream); }
-};
 
 // Line and column (from 1, in bytes) of offset, counted from the file's start; leaves the
 // stream at offset.
@@ -76,7 +72,7 @@ std::string fieldAt(FILE *stream)
 
 void printReadStop(const readPosition &stopped)
 {
-    std::unique_ptr<FILE, fileCloser> stream(std::fopen(stopped.path.c_str(), "rb"));
+    uniqueFile stream(std::fopen(stopped.path.c_str(), "rb"));
     if (!stream)
         return;
     if (stopped.binary) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 constexpr int MAX_STR_LEN = 1000;
@@ -25,3 +26,9 @@ char *fileRead(const char *path, int &size);   // malloc'd; the caller frees it
 void fileReadString(const char *path, std::string &text);
 int returnWait();
 void secondsWait(int seconds);
+
+// A stream that is closed when its owner goes.
+struct fileCloser {
+    void operator()(FILE *stream) const { std::fclose(stream); }
+};
+using uniqueFile = std::unique_ptr<FILE, fileCloser>;
