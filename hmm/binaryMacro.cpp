@@ -10,6 +10,7 @@
 
 #include "hmm/modelArray.h"
 #include "hmm/readPosition.h"
+#include "hmm/setLimits.h"
 #include "utility/byteOrder.h"
 #include "utility/fatal.h"
 #include "utility/fileUtil.h"
@@ -114,17 +115,16 @@ private:
     std::unique_ptr<char[]> buffer_;   // the stream's, released after the stream is closed
 };
 
-// Slot f of the 50 floats of a mixture record, in file order.
-template <class Mixture>
-auto &mixtureField(Mixture &mixture, int f)
+// The 50 floats of a mixture record in file order.
+template <class Mixture, class Visit>
+void mixtureFields(Mixture &mixture, Visit visit)
 {
-    if (f == 0)
-        return mixture.mixtureWeight;
-    if (f <= MAX_PARAM_NUM)
-        return mixture.mean[f - 1];
-    if (f <= 2 * MAX_PARAM_NUM)
-        return mixture.variance[f - 1 - MAX_PARAM_NUM];
-    return mixture.gconst;
+    visit(mixture.mixtureWeight);
+    for (auto &value : mixture.mean)
+        visit(value);
+    for (auto &value : mixture.variance)
+        visit(value);
+    visit(mixture.gconst);
 }
 
 // The order of the fields in the file, followed by both directions. A channel either fills
@@ -141,9 +141,7 @@ void transferModel(Channel &io, Model &model, int streamNum, int modelId)
         for (int k = 0; k < streamNum; k++) {
             auto &stream = state.stream[k];
             io.count(stream.mixtureNum, 0, MAX_MIXTURE_NUM, "mixtureNum", modelId);
-            io.floats(stream.mixtureNum * MIXTURE_FLOATS, [&](int i) -> auto & {
-                return mixtureField(stream.mixture[i / MIXTURE_FLOATS], i % MIXTURE_FLOATS);
-            });
+            io.mixtures(stream.mixture, stream.mixtureNum);
         }
     }
     // The first N * N entries of the whole matrix, row by row: not the top-left block.
@@ -225,6 +223,19 @@ public:
             slot(i) = bitsFloat(getLE32(bytes + 4 * i));
     }
 
+    // The records of a stream, one block of the file.
+    void mixtures(hmmMixture *mixture, int count)
+    {
+        unsigned char bytes[4 * LONGEST_RUN];
+        in_.block(bytes, 4 * static_cast<size_t>(count) * MIXTURE_FLOATS);
+        const unsigned char *in = bytes;
+        for (int k = 0; k < count; k++)
+            mixtureFields(mixture[k], [&in](float &field) {
+                field = bitsFloat(getLE32(in));
+                in += 4;
+            });
+    }
+
 private:
     byteReader in_;
     long integerAt_ = 0;   // where the last integer or count began
@@ -250,6 +261,18 @@ public:
         out_.write(bytes, 4 * static_cast<size_t>(n));
     }
 
+    void mixtures(const hmmMixture *mixture, int count)
+    {
+        unsigned char bytes[4 * LONGEST_RUN];
+        unsigned char *out = bytes;
+        for (int k = 0; k < count; k++)
+            mixtureFields(mixture[k], [&out](float field) {
+                putLE32(out, floatBits(field));
+                out += 4;
+            });
+        out_.write(bytes, static_cast<size_t>(out - bytes));
+    }
+
     void close() { out_.close(); }
 
 private:
@@ -266,6 +289,7 @@ void readBinaryMacroFile(hmmSet &set, const char *path)
 
 void writeBinaryMacroFile(const hmmSet &set, const char *path)
 {
+    checkAllCounts(set);   // the runs are encoded in buffers sized by the capacities
     fieldWriter io(path);
     transferSet(io, set);
     io.close();

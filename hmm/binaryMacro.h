@@ -31,7 +31,8 @@
 // The reader refuses, with a message naming the file and status 1, a file that ends early,
 // a count outside what the records hold and a name without its terminating zero; it weighs
 // modelNum against the file's size before it allocates. A file that cannot be opened or
-// read ends with status -1. The writer checks every write and the close (outputFile).
+// read ends with status -1. The writer refuses a set whose counts exceed the records (status
+// 1, before the file is opened; see setLimits.h) and checks every write and the close.
 #pragma once
 
 #include "hmm/macroClass.h"

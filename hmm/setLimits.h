@@ -1,5 +1,5 @@
-// The counts a set in memory must keep before it is written out as text or dumped: the
-// writers loop over them, so a count beyond its capacity would read past the fixed arrays of
+// The counts a set in memory must keep before it is written out (text or binary) or dumped:
+// the writers loop over them, so a count beyond its capacity would read past the fixed arrays of
 // the records. The readers never produce such a set; one built by hand may, and is refused
 // with a message and status 1 before any output file is opened.
 #pragma once
@@ -47,4 +47,11 @@ inline void checkModelCounts(const hmmSet &set, int m)
                        m, static_cast<int>(name.size()), name.data(), e + 2, s + 1, mixtureNum,
                        MAX_MIXTURE_NUM);
         }
+}
+
+inline void checkAllCounts(const hmmSet &set)
+{
+    checkSetCounts(set);
+    for (int m = 0; m < set.modelNum; m++)
+        checkModelCounts(set, m);
 }

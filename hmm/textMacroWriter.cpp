@@ -69,9 +69,7 @@ void writeModel(outputFile &file, const hmmSet &set, const hmmModel &model)
 
 void macroClass::writeTextMacro(const char *path)
 {
-    checkSetCounts(MMF);
-    for (int m = 0; m < MMF.modelNum; m++)
-        checkModelCounts(MMF, m);
+    checkAllCounts(MMF);
 
     outputFile file(path, "w");
     file.printf("~o\n");

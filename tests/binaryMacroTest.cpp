@@ -364,6 +364,21 @@ TEST(binaryMacro, fileErrorsEndWithMinusOneAndLeaveNoPartialFile)
     EXPECT_EQ(notFound.out, "Error: Cannot open \"" + missing + "\".\n");
 }
 
+// A set built by hand with more components than a stream holds would overrun the writer's
+// run buffer: it is refused before the file is opened.
+TEST(binaryMacro, writerRefusesCountsBeyondTheRecords)
+{
+    TempDir dir;
+    macroClass set;
+    makeSilSet(set);
+    set.MMF.model[0].state[1].stream[0].mixtureNum = MAX_MIXTURE_NUM + 1;
+    const std::string path = dir.file("over.macb");
+    Outcome o = runCaptured([&] { set.writeBinaryMacro(path.c_str()); });
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, "Error: model 0 (sil), state 3, stream 1: mixtureNum 13 is outside 0..12!\n");
+    EXPECT_FALSE(fileExists(path));
+}
+
 TEST(binaryMacro, readPicksTheBinaryReaderByExtensionAndFlagSortsAndPrepares)
 {
     TempDir dir;
