@@ -129,7 +129,8 @@ void mixtureFields(Mixture &mixture, Visit visit)
 
 // The order of the fields in the file, followed by both directions. A channel either fills
 // the fields from the file or sends them to it; the reading channel checks every count
-// before the count drives a loop.
+// before the count drives a loop. A run of n floats is moved as one block; its walk visits
+// exactly n fields in file order.
 template <class Channel, class Model>
 void transferModel(Channel &io, Model &model, int streamNum, int modelId)
 {
@@ -137,16 +138,23 @@ void transferModel(Channel &io, Model &model, int streamNum, int modelId)
     io.count(model.stateNum, 2, MAX_STATE_NUM, "stateNum", modelId);
     for (int j = 0; j < model.stateNum - 2; j++) {
         auto &state = model.state[j];
-        io.floats(streamNum, [&](int k) -> auto & { return state.streamWeight[k]; });
+        io.floats(streamNum, [&](auto visit) {
+            for (int k = 0; k < streamNum; k++)
+                visit(state.streamWeight[k]);
+        });
         for (int k = 0; k < streamNum; k++) {
             auto &stream = state.stream[k];
             io.count(stream.mixtureNum, 0, MAX_MIXTURE_NUM, "mixtureNum", modelId);
-            io.mixtures(stream.mixture, stream.mixtureNum);
+            io.floats(stream.mixtureNum * MIXTURE_FLOATS, [&](auto visit) {
+                for (int l = 0; l < stream.mixtureNum; l++)
+                    mixtureFields(stream.mixture[l], visit);
+            });
         }
     }
     // The first N * N entries of the whole matrix, row by row: not the top-left block.
-    io.floats(model.stateNum * model.stateNum, [&](int i) -> auto & {
-        return model.transProb[i / MAX_STATE_NUM][i % MAX_STATE_NUM];
+    io.floats(model.stateNum * model.stateNum, [&](auto visit) {
+        for (int i = 0; i < model.stateNum * model.stateNum; i++)
+            visit(model.transProb[i / MAX_STATE_NUM][i % MAX_STATE_NUM]);
     });
 }
 
@@ -214,26 +222,18 @@ public:
         }
     }
 
-    template <class Slot>
-    void floats(int n, Slot slot)
+    // A run of n floats, one block of the file, handed to the fields in the order walk visits
+    // them.
+    template <class Walk>
+    void floats(int n, Walk walk)
     {
         unsigned char bytes[4 * LONGEST_RUN];
         in_.block(bytes, 4 * static_cast<size_t>(n));
-        for (int i = 0; i < n; i++)
-            slot(i) = bitsFloat(getLE32(bytes + 4 * i));
-    }
-
-    // The records of a stream, one block of the file.
-    void mixtures(hmmMixture *mixture, int count)
-    {
-        unsigned char bytes[4 * LONGEST_RUN];
-        in_.block(bytes, 4 * static_cast<size_t>(count) * MIXTURE_FLOATS);
         const unsigned char *in = bytes;
-        for (int k = 0; k < count; k++)
-            mixtureFields(mixture[k], [&in](float &field) {
-                field = bitsFloat(getLE32(in));
-                in += 4;
-            });
+        walk([&in](float &field) {
+            field = bitsFloat(getLE32(in));
+            in += 4;
+        });
     }
 
 private:
@@ -252,25 +252,16 @@ public:
     void startModel(int) {}
     void name(const char (&str)[MAX_NAME_LEN], int) { out_.write(str, MAX_NAME_LEN); }
 
-    template <class Slot>
-    void floats(int n, Slot slot)
-    {
-        unsigned char bytes[4 * LONGEST_RUN];
-        for (int i = 0; i < n; i++)
-            putLE32(bytes + 4 * i, floatBits(slot(i)));
-        out_.write(bytes, 4 * static_cast<size_t>(n));
-    }
-
-    void mixtures(const hmmMixture *mixture, int count)
+    template <class Walk>
+    void floats(int n, Walk walk)
     {
         unsigned char bytes[4 * LONGEST_RUN];
         unsigned char *out = bytes;
-        for (int k = 0; k < count; k++)
-            mixtureFields(mixture[k], [&out](float field) {
-                putLE32(out, floatBits(field));
-                out += 4;
-            });
-        out_.write(bytes, static_cast<size_t>(out - bytes));
+        walk([&out](float field) {
+            putLE32(out, floatBits(field));
+            out += 4;
+        });
+        out_.write(bytes, 4 * static_cast<size_t>(n));
     }
 
     void close() { out_.close(); }

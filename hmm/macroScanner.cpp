@@ -399,6 +399,7 @@ int macroScanner::printedReals(float *values, int n)
 {
     const char *p = buffer_.data() + pos_;
     const char *end = buffer_.data() + end_;
+    const char *lastValue = nullptr;
     int k = 0;
     for (; k < n; k++) {
         const char *start = p;
@@ -409,9 +410,11 @@ int macroScanner::printedReals(float *values, int n)
         const size_t length = printedReal(start, values[k]);
         if (length == 0)
             break;
-        lastStart_ = base_ + (start - buffer_.data());
+        lastValue = start;
         p = start + length;
     }
+    if (lastValue)
+        lastStart_ = base_ + (lastValue - buffer_.data());
     pos_ = static_cast<size_t>(p - buffer_.data());
     return k;
 }
