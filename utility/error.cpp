@@ -1,0 +1,55 @@
+#include "utility/error.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace mac2mod {
+
+error::error(const std::string &message, int status)
+    : std::runtime_error(message), message_(message), status_(status)
+{
+}
+
+error &error::at(const std::string &file, long offset)
+{
+    if (file_.empty()) {
+        file_ = file;
+        offset_ = offset;
+    }
+    return *this;
+}
+
+error &error::atLine(int line, int column)
+{
+    if (line_ == 0) {
+        line_ = line;
+        column_ = column;
+    }
+    return *this;
+}
+
+void raisef(int status, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    int size = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string text(size > 0 ? size : 0, '\0');
+    if (size > 0)
+        std::vsnprintf(text.data(), text.size() + 1, format, again);
+    va_end(again);
+    throw error(text, status);
+}
+
+void exitWith(const error &e)
+{
+    std::fputs(e.message().c_str(), stdout);
+    std::fflush(stdout);
+    std::exit(e.status());
+}
+
+}  // namespace mac2mod
