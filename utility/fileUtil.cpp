@@ -4,20 +4,24 @@
 #include <cstring>
 #include <ctime>
 
-#include "utility/fatal.h"
+#include "utility/error.h"
 
 void errorExit(const char *message)
 {
-    std::printf("Error: %s\n", message);
-    fatalExit(-1);
+    mac2mod::exitWith(mac2mod::error("Error: " + std::string(message) + "\n", -1));
+}
+
+FILE *mac2mod::openFile(const char *path, const char *mode)
+{
+    FILE *stream = std::fopen(path, mode);
+    if (!stream)
+        throw error("Error: Cannot open \"" + std::string(path) + "\".\n", -1).at(path);
+    return stream;
 }
 
 FILE *fileOpen(const char *path, const char *mode)
 {
-    FILE *stream = std::fopen(path, mode);
-    if (!stream)
-        errorExit(("Cannot open \"" + std::string(path) + "\".").c_str());
-    return stream;
+    return mac2mod::orExit([&] { return mac2mod::openFile(path, mode); });
 }
 
 int fileLineCount(const char *path)

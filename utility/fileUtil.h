@@ -1,5 +1,6 @@
 // Fatal-error reporting, opening files, and small file and console services.
-// Every message goes to standard output; a failure ends the process (see fatal.h).
+// The global routines print their message on standard output and end the process; those of
+// namespace mac2mod throw it as mac2mod::error instead.
 #pragma once
 
 #include <cstdio>
@@ -32,3 +33,8 @@ struct fileCloser {
     void operator()(FILE *stream) const { std::fclose(stream); }
 };
 using uniqueFile = std::unique_ptr<FILE, fileCloser>;
+
+namespace mac2mod {
+// fopen, or the error "Error: Cannot open \"path\".", status -1. Never returns null.
+FILE *openFile(const char *path, const char *mode);
+}  // namespace mac2mod

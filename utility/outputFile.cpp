@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "utility/byteOrder.h"
-#include "utility/fatal.h"
+#include "utility/error.h"
 #include "utility/fileUtil.h"
 
 namespace {
@@ -41,11 +41,14 @@ outputFile::outputFile(const char *path, const char *mode, bool replace, const c
     if (replace)
         stream_ = openTemporaryBeside(target_, written_);
     else
-        stream_ = openFailure ? std::fopen(path, mode) : fileOpen(path, mode);
+        stream_ = std::fopen(path, mode);
     if (!stream_) {
-        if (openFailure)
-            fatalf(-1, openFailure, path);
-        errorExit(("Cannot open \"" + target_ + "\".").c_str());
+        if (openFailure) {
+            std::string message(openFailure);
+            message.replace(message.find("%s"), 2, target_);
+            throw mac2mod::error(message, -1).at(target_);
+        }
+        throw mac2mod::error("Error: Cannot open \"" + target_ + "\".\n", -1).at(target_);
     }
     // A buffer of our own: given none, the C library keeps its own block-sized one whatever
     // size is asked, and a model file would go out in 4 KiB writes.
@@ -110,5 +113,5 @@ void outputFile::fail()
         stream_ = nullptr;
         std::remove(written_.c_str());
     }
-    fatalf(-1, "Error: cannot write \"%s\".\n", target_.c_str());
+    throw mac2mod::error("Error: cannot write \"" + target_ + "\".\n", -1).at(target_);
 }

@@ -1,6 +1,6 @@
 // A file being written whose every write and close are checked. A write that fails (a full
-// disk, a file-size limit) prints "Error: cannot write \"path\".", removes what was written
-// and ends the process with status -1, so no run reports success over a truncated file.
+// disk, a file-size limit) removes what was written and throws "Error: cannot write
+// \"path\"." with status -1, so no run reports success over a truncated file.
 //
 // With replace set, the bytes go to a temporary file beside the target, which is renamed
 // over the target only once it is complete: a failed run leaves an earlier file untouched.
@@ -14,8 +14,8 @@
 
 class outputFile {
 public:
-    // Opens through fileOpen (its message and status on failure), or, when openFailure is
-    // given, prints openFailure with the path and ends with status -1.
+    // Opens the file, or throws "Error: Cannot open \"path\"." (or openFailure, a message
+    // with one %s for the path) with status -1.
     outputFile(const char *path, const char *mode, bool replace = false,
                const char *openFailure = nullptr);
     ~outputFile();   // a file never closed (the process is unwinding) is removed
