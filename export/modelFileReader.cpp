@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstdio>
 
+#include "export/modelFileLayout.h"
 #include "hmm/macroClass.h"
+#include "utility/error.h"
 #include "utility/byteOrder.h"
 #include "utility/fileUtil.h"
 
@@ -23,86 +25,68 @@ std::string formatted(const char *format, ...)
     return text;
 }
 
-// Walks the values in the order the writer puts them, building the records as it goes, so
-// that a fault can be named by the field it stands in.
+// The reader's side of the model file walk (modelFileLayout.h): takes each value, checks each
+// count, and builds the records as it goes, so that a fault can be named by its field.
 class modelFileParser {
 public:
     modelFileParser(modelFile &file, size_t byteCount) : file_(file), byteCount_(byteCount) {}
 
-    bool parse()
+    void parse()
     {
-        int modelsAfterSil = 0;
-        if (!count(0, INT_MAX - 1, modelsAfterSil) || !count(1, MAX_PARAM_NUM, file_.vecSize))
-            return false;
-        file_.records.push_back({pos_, {}});
-        if (!state())
-            return false;
-        for (int j = 1; j <= modelsAfterSil; j++) {
-            file_.records.push_back({pos_, {}});
-            int stateNum = 0;
-            if (!count(0, MAX_STATE_NUM - 2, stateNum))
-                return false;
-            for (int e = 0; e < stateNum; e++)
-                if (!state())
-                    return false;
-        }
+        int after = modelFileLayout::header(*this, file_.vecSize);
+        for (int j = 1; j <= after; j++)
+            modelFileLayout::record(*this, j, file_.vecSize);
         size_t end = 4 * pos_;
         if (end < byteCount_)
-            return fail(formatted("%zu byte%s follow%s the last model record, from byte %zu",
-                                  byteCount_ - end, byteCount_ - end == 1 ? "" : "s",
-                                  byteCount_ - end == 1 ? "s" : "", end));
-        return true;
-    }
-
-    const std::string &error() const { return error_; }
-
-private:
-    bool fail(std::string message)
-    {
-        error_ = std::move(message);
-        return false;
-    }
-
-    bool endsBefore(size_t index)
-    {
-        return fail(formatted("ends at byte %zu, before ", byteCount_) + file_.describe(index) +
-                    formatted(" at byte %zu", 4 * index));
+            fail(formatted("%zu byte%s follow%s the last model record, from byte %zu",
+                           byteCount_ - end, byteCount_ - end == 1 ? "" : "s",
+                           byteCount_ - end == 1 ? "s" : "", end), end);
     }
 
     // The value at pos_, which must be a whole number from lo to hi.
-    bool count(int lo, int hi, int &value)
+    int count(modelFileLayout::countField field, int lo, int hi)
     {
+        if (field == modelFileLayout::mixtureCount)
+            file_.records.back().states.push_back({pos_, 0});
         if (pos_ >= file_.values.size())
-            return endsBefore(pos_);
+            endsBefore(pos_);
         float v = file_.values[pos_];
         if (!(v >= lo && v <= static_cast<double>(hi) && v == std::floor(v)))
-            return fail(file_.describe(pos_) +
-                        formatted(" at byte %zu is %.9g, not a whole number from %d to %d",
-                                  4 * pos_, v, lo, hi));
-        value = static_cast<int>(v);
+            fail(file_.describe(pos_) +
+                 formatted(" at byte %zu is %.9g, not a whole number from %d to %d", 4 * pos_, v, lo, hi),
+                 4 * pos_);
+        int value = static_cast<int>(v);
+        if (field == modelFileLayout::mixtureCount)
+            file_.records.back().states.back().mixtureNum = value;
         pos_++;
-        return true;
+        return value;
     }
 
-    // One state block of the record last pushed: its mixture count, then per mixture two
-    // weights and 2V values.
-    bool state()
+    void record(int) { file_.records.push_back({pos_, {}}); }
+
+    void mixtures(int m, int vecSize)
     {
-        auto &states = file_.records.back().states;
-        states.push_back({pos_, 0});
-        if (!count(0, MAX_MIXTURE_NUM, states.back().mixtureNum))
-            return false;
-        size_t body = static_cast<size_t>(states.back().mixtureNum) * (2 + 2 * file_.vecSize);
+        size_t body = static_cast<size_t>(modelFileLayout::stateValues(m, vecSize) - 1);
         if (file_.values.size() - pos_ < body)
-            return endsBefore(file_.values.size());
+            endsBefore(file_.values.size());
         pos_ += body;
-        return true;
+    }
+
+private:
+    [[noreturn]] void fail(const std::string &message, size_t byte)
+    {
+        throw mac2mod::error(message).at("", static_cast<long>(byte));   // the caller names the file
+    }
+
+    [[noreturn]] void endsBefore(size_t index)
+    {
+        fail(formatted("ends at byte %zu, before ", byteCount_) + file_.describe(index) +
+             formatted(" at byte %zu", 4 * index), byteCount_);
     }
 
     modelFile &file_;
     size_t byteCount_;
     size_t pos_ = 0;
-    std::string error_;
 };
 
 }  // namespace
@@ -167,25 +151,29 @@ std::string modelFile::describe(size_t index) const
                              w < v ? w : w - v, k);
 }
 
-bool readModelFile(const char *path, modelFile &file, std::string &error)
+modelFile parseModelFile(const unsigned char *bytes, size_t size)
 {
-    uniqueFile stream(fileOpen(path, "rb"));
+    modelFile file;
+    file.values.resize(size / 4);
+    for (size_t i = 0; i < file.values.size(); i++)
+        file.values[i] = bitsFloat(getLE32(bytes + 4 * i));
+    modelFileParser(file, size).parse();
+    return file;
+}
+
+modelFile readModelFile(const char *path)
+{
+    uniqueFile stream(mac2mod::openFile(path, "rb"));
     std::vector<unsigned char> bytes;
     unsigned char chunk[1 << 16];
     size_t got;
     while ((got = std::fread(chunk, 1, sizeof chunk, stream.get())) > 0)
         bytes.insert(bytes.end(), chunk, chunk + got);
-    if (std::ferror(stream.get())) {
-        error = "cannot be read";
-        return false;
+    if (std::ferror(stream.get()))
+        throw mac2mod::error("cannot be read").at(path);
+    try {
+        return parseModelFile(bytes.data(), bytes.size());
+    } catch (mac2mod::error &e) {
+        throw e.at(path, e.offset());
     }
-    file = modelFile();
-    file.values.resize(bytes.size() / 4);
-    for (size_t i = 0; i < file.values.size(); i++)
-        file.values[i] = bitsFloat(getLE32(bytes.data() + 4 * i));
-    modelFileParser parser(file, bytes.size());
-    if (parser.parse())
-        return true;
-    error = parser.error();
-    return false;
 }

@@ -1,4 +1,4 @@
-// Reads a model file back (its layout is in modelFileWriter.h) and checks it to the last byte:
+// Reads a model file back (its layout is in modelFileLayout.h) and checks it to the last byte:
 // the file mirrors the writer field by field, every count is a whole number within what a set
 // can hold (vector size 1 to 24, 0 to 3 emitting states, 0 to 12 mixtures), every record is
 // complete and nothing follows the last one.
@@ -43,6 +43,9 @@ struct modelFile {
     std::string describe(size_t index) const;
 };
 
-// True with file filled, or false with what is wrong in error (a sentence without the path).
-// A file that cannot be opened ends the process through fileOpen.
-bool readModelFile(const char *path, modelFile &file, std::string &error);
+// The file read and checked, or mac2mod::error with what is wrong as its message (a sentence
+// without the path, status 1), placed at the file and the byte; a file that cannot be opened
+// gives the open error (status -1).
+modelFile readModelFile(const char *path);
+// The same for the bytes of a model file in memory.
+modelFile parseModelFile(const unsigned char *bytes, size_t size);

@@ -1,17 +1,15 @@
-// The model file the recogniser loads: little-endian floats only, counts included, no names.
-// For a set of three models (sil, a, b) of one emitting state, M mixtures and V values each:
-//
-//   2.0  V                                     header: models after "sil", vector size
-//   M  w1*1e7 .. wM*1e7  ln w1 .. ln wM       "sil": its first emitting state only
-//      mean1[V] var1[V] .. meanM[V] varM[V]
-//   1.0                                        a: emitting state count, then each state
-//   M  w1*1e5 .. wM*1e5  ln w1 .. ln wM  mean1[V] var1[V] ..
-//   1.0  ...                                   b
-//
-// Only the first stream of each state is written. The models after "sil" come in the order
-// of ModelNames.txt (see nameTable.h).
+// Writing the model file (its layout is in modelFileLayout.h) for a set and its table
+// (nameTable.h), to a file or to memory. Failures are thrown as mac2mod::error, before
+// anything is opened where they concern the set or the table.
 #pragma once
+
+#include <cstddef>
+#include <vector>
 
 #include "hmm/macroClass.h"
 
+// The model file of the set in the order of the table file, written whole to outputPath or
+// not at all.
 void writeModelFileOf(const hmmSet &set, const char *tablePath, const char *outputPath);
+// The same bytes in memory; name stands for the output in messages.
+std::vector<unsigned char> modelFileBytes(const hmmSet &set, const char *tablePath, const char *name);

@@ -4,12 +4,12 @@
 #include <unordered_map>
 
 #include "hmm/macroScanner.h"
-#include "utility/fatal.h"
+#include "utility/error.h"
 #include "utility/fileUtil.h"
 
 std::vector<std::string> readNameTable(const char *path, int modelNum)
 {
-    uniqueFile stream(fileOpen(path, "rt"));
+    uniqueFile stream(mac2mod::openFile(path, "rt"));
     macroScanner scanner(stream.get());
     std::vector<std::string> nameTable(modelNum);
     nameTable[0] = "sil";
@@ -38,7 +38,7 @@ std::vector<int> matchModels(const std::vector<std::string> &nameTable,
     for (int i = 0; i < static_cast<int>(modelNames.size()); i++) {
         auto found = byName.find(modelNames[i]);
         if (found == byName.end() || found->second.taken == found->second.index.size())
-            fatalf(-1, "Error: can not find model name \"%s\" in \"ModelNames.txt\"\n", modelNames[i]);
+            mac2mod::raisef(-1, "Error: can not find model name \"%s\" in \"ModelNames.txt\"\n", modelNames[i]);
         indexTable[found->second.index[found->second.taken++]] = i;
     }
     return indexTable;

@@ -15,6 +15,6 @@ std::vector<std::string> readNameTable(const char *path, int modelNum);
 
 // For each table entry, the index of the model written in its place: each model takes the
 // first table entry of its name that no earlier model took. A model left without an entry
-// ends the process with "can not find model name" and status -1.
+// is refused with "can not find model name" and status -1.
 std::vector<int> matchModels(const std::vector<std::string> &nameTable,
                              const std::vector<const char *> &modelNames);

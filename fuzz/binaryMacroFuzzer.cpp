@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "fuzzSupport.h"
-#include "hmm/binaryMacro.h"
+#include "hmm/setIO.h"
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
@@ -19,9 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     writeInput(path, data, size);
     {
         macroClass set;
-        if (runGuarded([&] { set.readBinaryMacro(path.c_str()); }).completed) {
+        if (runGuarded([&] { mac2mod::readSet(set, path); }).completed) {
             checkSetCapacities(set.MMF);
-            if (!runGuarded([&] { set.writeBinaryMacro(copyPath.c_str()); }).completed)
+            if (!runGuarded([&] { mac2mod::writeSet(set, copyPath); }).completed)
                 std::abort();
             std::string copy = readWhole(copyPath);
             // A file may go on after its last model; the reader does not look there.

@@ -8,16 +8,10 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "utility/fatal.h"
 
 namespace {
 
 std::string folder;
-
-[[noreturn]] void throwFatal(int status)
-{
-    throw fatalStop{status};
-}
 
 void removeFolder()
 {
@@ -49,7 +43,6 @@ bool terminated(const char *field, size_t capacity)
 
 void fuzzInitialize()
 {
-    setFatalHandler(throwFatal);
     // Memory-backed when the machine has it: every input is written and read back.
     std::string base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::filesystem::temp_directory_path().string();
     std::string templ = base + "/mac2mod-fuzz-XXXXXX";

@@ -1,7 +1,7 @@
-// What the fuzz targets share. A fatal error throws fatalStop instead of ending the process,
-// so a target unwinds back to its entry and the next input runs in the same process; the
-// input goes to a file in a private folder; and whatever a reader accepted or refused must
-// hold to the rules below, or the target aborts and the fuzzer keeps the input.
+// What the fuzz targets share. The targets call the throwing set operations, so a refusal
+// unwinds back to the entry and the next input runs in the same process; the input goes to a
+// file in a private folder; and whatever a reader accepted or refused must hold to the rules
+// below, or the target aborts and the fuzzer keeps the input.
 #pragma once
 
 #include <cstddef>
@@ -10,14 +10,9 @@
 #include <initializer_list>
 #include <string>
 
-#include "hmm/macroClass.h"
+#include "hmm/setIO.h"
 
-struct fatalStop {
-    int status;
-};
-
-// Installs the throwing fatal handler and makes the private folder; call from
-// LLVMFuzzerInitialize.
+// Makes the private folder; call from LLVMFuzzerInitialize.
 void fuzzInitialize();
 // A file of the private folder.
 std::string fuzzPath(const char *name);
@@ -25,21 +20,22 @@ void writeInput(const std::string &path, const uint8_t *data, size_t size);
 std::string readWhole(const std::string &path);
 
 struct outcome {
-    bool completed;   // false: ended on a fatal error
-    int status;       // that error's exit status
+    bool completed;   // false: refused
+    int status;       // the refusal's exit status
+    long offset;      // and where it was met
 };
 
-// Runs body. A fatal error must report a failure: status 1 or -1, never 0.
+// Runs body. A refusal must report a failure: status 1 or -1, never 0.
 template <class Body>
 outcome runGuarded(Body body)
 {
     try {
         body();
-        return {true, 0};
-    } catch (const fatalStop &stop) {
-        if (stop.status != 1 && stop.status != -1)
+        return {true, 0, -1};
+    } catch (const mac2mod::error &stop) {
+        if (stop.status() != 1 && stop.status() != -1)
             std::abort();
-        return {false, stop.status};
+        return {false, stop.status(), stop.offset()};
     }
 }
 

@@ -9,14 +9,15 @@
 #include <sys/stat.h>
 
 #include "hmm/modelArray.h"
-#include "hmm/readPosition.h"
 #include "hmm/setLimits.h"
 #include "utility/byteOrder.h"
-#include "utility/fatal.h"
+#include "utility/error.h"
 #include "utility/fileUtil.h"
 #include "utility/outputFile.h"
 
 namespace {
+
+using mac2mod::errorf;
 
 constexpr int MIXTURE_FLOATS = 2 + 2 * MAX_PARAM_NUM;   // weight, means, variances, gconst
 constexpr int LONGEST_RUN = MAX_MIXTURE_NUM * MIXTURE_FLOATS;
@@ -26,48 +27,48 @@ static_assert(MAX_STATE_NUM * MAX_STATE_NUM <= LONGEST_RUN && MAX_STREAM_NUM <= 
 constexpr long MIN_MODEL_BYTES = MAX_NAME_LEN + 4 + 4 * 2 * 2;
 constexpr int NO_MODEL = -1;
 
-// The reader's refusals. A malformed file ends with status 1; a file that cannot be read at
-// all ends with -1, like one that cannot be opened.
-[[noreturn]] void refuseUnreadable(const char *path)
+// The reader's refusals. A malformed file is refused with status 1; a file that cannot be
+// read at all with -1, like one that cannot be opened.
+
+mac2mod::error unreadable(const char *path)
 {
-    fatalf(-1, "Error: cannot read \"%s\".\n", path);
+    return errorf(-1, "Error: cannot read \"%s\".\n", path);
 }
 
-[[noreturn]] void refuseShortFile(const char *path, size_t wanted, long offset)
+mac2mod::error shortFile(const char *path, size_t wanted, long offset)
 {
-    fatalf(1, "Error: \"%s\" ends before its last field: %zu bytes wanted at byte %ld.\n",
-           path, wanted, offset);
+    return errorf(1, "Error: \"%s\" ends before its last field: %zu bytes wanted at byte %ld.\n",
+                  path, wanted, offset);
 }
 
-[[noreturn]] void refuseCount(const char *path, const char *name, int modelId, int value,
-                              int lo, int hi)
+mac2mod::error countRefused(const char *path, const char *name, int modelId, int value, int lo, int hi)
 {
     if (modelId == NO_MODEL)
-        fatalf(1, "Error: \"%s\": %s is %d, not in %d to %d.\n", path, name, value, lo, hi);
-    fatalf(1, "Error: \"%s\": %s of model %d is %d, not in %d to %d.\n",
-           path, name, modelId, value, lo, hi);
+        return errorf(1, "Error: \"%s\": %s is %d, not in %d to %d.\n", path, name, value, lo, hi);
+    return errorf(1, "Error: \"%s\": %s of model %d is %d, not in %d to %d.\n",
+                  path, name, modelId, value, lo, hi);
 }
 
-[[noreturn]] void refuseModelNum(const char *path, int modelNum, long room)
+mac2mod::error modelNumOutside(const char *path, int modelNum, long room)
 {
     if (modelNum < 0)
-        fatalf(1, "Error: \"%s\": modelNum is %d, below 0.\n", path, modelNum);
-    fatalf(1, "Error: \"%s\": modelNum is %d, but the file has room for at most %ld models.\n",
-           path, modelNum, room);
+        return errorf(1, "Error: \"%s\": modelNum is %d, below 0.\n", path, modelNum);
+    return errorf(1, "Error: \"%s\": modelNum is %d, but the file has room for at most %ld models.\n",
+                  path, modelNum, room);
 }
 
-[[noreturn]] void refuseName(const char *path, int modelId)
+mac2mod::error nameUnended(const char *path, int modelId)
 {
-    fatalf(1, "Error: \"%s\": the name of model %d has no terminating zero.\n", path, modelId);
+    return errorf(1, "Error: \"%s\": the name of model %d has no terminating zero.\n", path, modelId);
 }
 
 // The file front to back in 4-byte little-endian values and blocks, with the byte offset
 // reached; a field that the file does not hold completely is refused where it starts. Every
-// refusal first records the offending field's offset (readPosition.h).
+// refusal is placed at the offending field's offset.
 class byteReader {
 public:
     explicit byteReader(const char *path)
-        : path_(path), stream_(fileOpen(path, "rb")), offset_(0), size_(-1),
+        : path_(path), stream_(mac2mod::openFile(path, "rb")), offset_(0), size_(-1),
           buffer_(new char[BUFFER_SIZE])
     {
         // Fields are a few bytes each: without a large buffer of our own, the C library
@@ -84,10 +85,8 @@ public:
     void block(void *bytes, size_t size)
     {
         if (std::fread(bytes, 1, size, stream_) != size) {
-            stoppedAt(offset_);
-            if (std::ferror(stream_))
-                refuseUnreadable(path_);
-            refuseShortFile(path_, size, offset_);
+            stoppedAt(offset_, std::ferror(stream_) ? unreadable(path_)
+                                                     : shortFile(path_, size, offset_));
         }
         offset_ += static_cast<long>(size);
     }
@@ -101,7 +100,11 @@ public:
 
     const char *path() const { return path_; }
     long offset() const { return offset_; }
-    void stoppedAt(long field) const { setReadPosition(path_, field, true); }
+    // Refuses the file at the field that begins at offset field.
+    [[noreturn]] void stoppedAt(long field, mac2mod::error refusal) const
+    {
+        throw refusal.at(path_, field);
+    }
     // Bytes still to come, or -1 when the size is unknown (not a regular file).
     long remaining() const { return size_ < 0 ? -1 : size_ - offset_; }
 
@@ -185,10 +188,8 @@ public:
     void count(int &field, int lo, int hi, const char *name, int modelId)
     {
         integer(field);
-        if (field < lo || field > hi) {
-            in_.stoppedAt(integerAt_);
-            refuseCount(in_.path(), name, modelId, field, lo, hi);
-        }
+        if (field < lo || field > hi)
+            in_.stoppedAt(integerAt_, countRefused(in_.path(), name, modelId, field, lo, hi));
     }
 
     // modelNum is weighed against the rest of the file before anything is allocated, so a
@@ -197,10 +198,8 @@ public:
     {
         long remaining = in_.remaining();
         long room = remaining < 0 ? -1 : remaining / MIN_MODEL_BYTES;
-        if (set.modelNum < 0 || (room >= 0 && set.modelNum > room)) {
-            in_.stoppedAt(0);   // modelNum is the file's first field
-            refuseModelNum(in_.path(), set.modelNum, room);
-        }
+        if (set.modelNum < 0 || (room >= 0 && set.modelNum > room))   // modelNum is field 0
+            in_.stoppedAt(0, modelNumOutside(in_.path(), set.modelNum, room));
         std::free(set.model);
         set.model = allocateModels(set.modelNum);
         prefaulter_.emplace(set.model, set.modelNum);
@@ -216,10 +215,8 @@ public:
     {
         long at = in_.offset();
         in_.block(str, MAX_NAME_LEN);
-        if (!std::memchr(str, '\0', MAX_NAME_LEN)) {
-            in_.stoppedAt(at);
-            refuseName(in_.path(), modelId);
-        }
+        if (!std::memchr(str, '\0', MAX_NAME_LEN))
+            in_.stoppedAt(at, nameUnended(in_.path(), modelId));
     }
 
     // A run of n floats, one block of the file, handed to the fields in the order walk visits
@@ -284,14 +281,4 @@ void writeBinaryMacroFile(const hmmSet &set, const char *path)
     fieldWriter io(path);
     transferSet(io, set);
     io.close();
-}
-
-void macroClass::readBinaryMacro(const char *path)
-{
-    readBinaryMacroFile(MMF, path);
-}
-
-void macroClass::writeBinaryMacro(const char *path)
-{
-    writeBinaryMacroFile(MMF, path);
 }

@@ -1,7 +1,8 @@
 // One HMM set in fixed-capacity records, and the operations that read, write, reorder,
-// prepare and inspect it. The only heap block is the model array, allocated zero-filled by
-// a reader and released by the destructor; records hold no pointers, so a model can be
-// copied or swapped as one block.
+// prepare and inspect it; a failure prints its message and ends the process (hmm/setIO.h
+// has the same operations throwing instead). The only heap block is the model array,
+// allocated zero-filled by a reader and released by the destructor; records hold no
+// pointers, so a model can be copied or swapped as one block.
 #pragma once
 
 #include <string>
@@ -42,7 +43,7 @@ public:
 
     // flag 0: read only; otherwise read, sort by name and prepare for scoring.
     void read(const char *path, int flag);
-    // mac/MAC: text reader; macb/MACB: binary reader; anything else is fatal.
+    // mac/MAC: text reader; macb/MACB: binary reader; anything else is refused.
     void readByExtension(const char *path);
     void readTextMacro(const char *path);
     void writeTextMacro(const char *path);

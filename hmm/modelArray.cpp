@@ -7,13 +7,13 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "utility/fatal.h"
+#include "utility/error.h"
 
 hmmModel *allocateModels(int modelNum)
 {
     hmmModel *model = static_cast<hmmModel *>(std::calloc(modelNum, sizeof(hmmModel)));
     if (!model && modelNum > 0)
-        fatalf(1, "Error: cannot allocate memory for %d models\n", modelNum);
+        mac2mod::raisef(1, "Error: cannot allocate memory for %d models\n", modelNum);
     return model;
 }
 

@@ -6,7 +6,7 @@
 
 #include "hmm/macroClass.h"
 
-// calloc of the array, or a message and status 1 when the memory is not there.
+// calloc of the array, or an error of status 1 when the memory is not there.
 hmmModel *allocateModels(int modelNum);
 
 // Makes the pages of a fresh, large model array resident on a second thread, from the

@@ -1,8 +1,8 @@
 #include <cstdio>
 
-#include "hmm/macroClass.h"
+#include "hmm/modelView.h"
 #include "hmm/setLimits.h"
-#include "utility/fatal.h"
+#include "utility/error.h"
 #include "utility/outputFile.h"
 
 namespace {
@@ -36,10 +36,10 @@ int firstModelStartingWith(const hmmSet &set, const std::string &head)
 
 }  // namespace
 
-void macroClass::dumpModel(int index, const char *path)
+void dumpModelOf(const hmmSet &MMF, int index, const char *path)
 {
     if (index < 0 || index >= MMF.modelNum)
-        fatalf(1, "Error: model index %d is outside the set of %d models!\n", index, MMF.modelNum);
+        mac2mod::raisef(1, "Error: model index %d is outside the set of %d models!\n", index, MMF.modelNum);
     checkSetCounts(MMF);
     checkModelCounts(MMF, index);
 
@@ -72,15 +72,15 @@ void macroClass::dumpModel(int index, const char *path)
     file.close();
 }
 
-int macroClass::findSubstituteModel(const std::string &modelStr)
+int findSubstituteModelOf(const hmmSet &MMF, const std::string &modelStr)
 {
     // The model string is text: it ends at its first zero byte, as a name does.
     std::string text(modelStr.c_str());
     size_t plus = text.find('+');
-    if (plus == std::string::npos) {
-        std::printf("modelStr=\"%s\"\n", text.c_str());
-        fatalf(1, "Error in macroClass::findSubstituteModel(): Cannot find '+' sign!\n");
-    }
+    if (plus == std::string::npos)
+        mac2mod::raisef(1, "modelStr=\"%s\"\n"
+                        "Error in macroClass::findSubstituteModel(): Cannot find '+' sign!\n",
+                        text.c_str());
     // The context after the first '+' is replaced: silence first, then any context.
     std::string head = text.substr(0, plus + 1);
     int index = firstModelStartingWith(MMF, head + "sil");

@@ -1,23 +1,87 @@
 #include "hmm/setIO.h"
 
-#include "hmm/binaryMacro.h"
-#include "export/modelFileWriter.h"
+#include <cstdlib>
+#include <cstring>
 
-// Interim: the exiting operations, until the readers and writers throw.
+#include "export/modelFileWriter.h"
+#include "hmm/binaryMacro.h"
+#include "hmm/textMacroReader.h"
+#include "hmm/textMacroWriter.h"
+#include "utility/fileUtil.h"
+
 namespace mac2mod {
+
+namespace {
+
+enum class form { text, binary, other };
+
+form formOf(const std::string &path)
+{
+    const char *extension = fileExtension(path.c_str());
+    if (std::strcmp(extension, "macb") == 0 || std::strcmp(extension, "MACB") == 0)
+        return form::binary;
+    if (std::strcmp(extension, "mac") == 0 || std::strcmp(extension, "MAC") == 0)
+        return form::text;
+    return form::other;
+}
+
+// Line and column (1-based, in bytes) of e's offset in its text file.
+void placeInText(error &e)
+{
+    if (e.offset() < 0 || e.file().empty())
+        return;
+    uniqueFile stream(std::fopen(e.file().c_str(), "rb"));
+    if (!stream)
+        return;
+    int line = 1;
+    long lineStart = 0, at = 0;
+    for (int c; at < e.offset() && (c = std::getc(stream.get())) != EOF; at++)
+        if (c == '\n') {
+            line++;
+            lineStart = at + 1;
+        }
+    if (at == e.offset())
+        e.atLine(line, static_cast<int>(e.offset() - lineStart + 1));
+}
+
+void empty(macroClass &set)
+{
+    std::free(set.MMF.model);
+    set.MMF = hmmSet{};
+}
+
+}  // namespace
 
 void readSet(macroClass &set, const std::string &path)
 {
-    set.readByExtension(path.c_str());
+    form f = formOf(path);
+    if (f == form::other)
+        raisef(1, "Error in reading \"%s\": The only allowed extension are \"mac\" and \"macb\".\n",
+               path.c_str());
+    empty(set);
+    try {
+        if (f == form::binary)
+            readBinaryMacroFile(set.MMF, path.c_str());
+        else
+            readTextMacroFile(set.MMF, path.c_str());
+    } catch (error &e) {
+        empty(set);
+        e.at(path);
+        if (f == form::text)
+            placeInText(e);
+        throw;
+    }
 }
 
 void writeSet(const macroClass &set, const std::string &path)
 {
-    std::string extension = fileExtension(path.c_str());
-    if (extension == "macb" || extension == "MACB")
-        writeBinaryMacroFile(set.MMF, path.c_str());
-    else
-        const_cast<macroClass &>(set).writeTextMacro(path.c_str());
+    switch (formOf(path)) {
+    case form::binary: return writeBinaryMacroFile(set.MMF, path.c_str());
+    case form::text: return writeTextMacroFile(set.MMF, path.c_str());
+    case form::other: break;
+    }
+    raisef(1, "Error in writing \"%s\": The only allowed extension are \"mac\" and \"macb\".\n",
+           path.c_str());
 }
 
 void writeModelFile(const macroClass &set, const std::string &tablePath, const std::string &outputPath)

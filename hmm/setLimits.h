@@ -1,14 +1,14 @@
 // The counts a set in memory must keep before it is written out (text or binary) or dumped:
 // the writers loop over them, so a count beyond its capacity would read past the fixed arrays of
 // the records. The readers never produce such a set; one built by hand may, and is refused
-// with a message and status 1 before any output file is opened.
+// with an error of status 1 before any output file is opened.
 #pragma once
 
 #include <cstring>
 #include <string_view>
 
 #include "hmm/macroClass.h"
-#include "utility/fatal.h"
+#include "utility/error.h"
 
 // A model's name up to its terminating zero, never past the name field.
 inline std::string_view modelName(const hmmModel &model)
@@ -24,10 +24,10 @@ inline bool countOutside(int count, int capacity)
 inline void checkSetCounts(const hmmSet &set)
 {
     if (countOutside(set.streamNum, MAX_STREAM_NUM))
-        fatalf(1, "Error: streamNum %d is outside 0..%d!\n", set.streamNum, MAX_STREAM_NUM);
+        mac2mod::raisef(1, "Error: streamNum %d is outside 0..%d!\n", set.streamNum, MAX_STREAM_NUM);
     for (int s = 0; s < set.streamNum; s++)
         if (countOutside(set.vecSize[s], MAX_PARAM_NUM))
-            fatalf(1, "Error: vecSize[%d] = %d is outside 0..%d!\n", s, set.vecSize[s],
+            mac2mod::raisef(1, "Error: vecSize[%d] = %d is outside 0..%d!\n", s, set.vecSize[s],
                    MAX_PARAM_NUM);
 }
 
@@ -37,13 +37,13 @@ inline void checkModelCounts(const hmmSet &set, int m)
     const hmmModel &model = set.model[m];
     std::string_view name = modelName(model);
     if (countOutside(model.stateNum, MAX_STATE_NUM))
-        fatalf(1, "Error: model %d (%.*s): stateNum %d is outside 0..%d!\n", m,
+        mac2mod::raisef(1, "Error: model %d (%.*s): stateNum %d is outside 0..%d!\n", m,
                static_cast<int>(name.size()), name.data(), model.stateNum, MAX_STATE_NUM);
     for (int e = 0; e < model.stateNum - 2; e++)
         for (int s = 0; s < set.streamNum; s++) {
             int mixtureNum = model.state[e].stream[s].mixtureNum;
             if (countOutside(mixtureNum, MAX_MIXTURE_NUM))
-                fatalf(1, "Error: model %d (%.*s), state %d, stream %d: mixtureNum %d is outside 0..%d!\n",
+                mac2mod::raisef(1, "Error: model %d (%.*s), state %d, stream %d: mixtureNum %d is outside 0..%d!\n",
                        m, static_cast<int>(name.size()), name.data(), e + 2, s + 1, mixtureNum,
                        MAX_MIXTURE_NUM);
         }

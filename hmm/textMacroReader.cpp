@@ -1,146 +1,156 @@
 #include "hmm/textMacroReader.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <system_error>
-#include <thread>
-#include <vector>
+#include <string>
 
 #include "hmm/macroScanner.h"
-#include "hmm/modelArray.h"
-#include "hmm/readPosition.h"
-#include "utility/fatal.h"
-#include "utility/fileUtil.h"
+#include "utility/error.h"
 
 namespace {
 
-// Every way a text macro file is refused; each ends the process with status 1.
+using mac2mod::error;
+using mac2mod::raisef;
+
+// Every way a text macro file is refused, each with status 1.
 
 [[noreturn]] void failBeginHmm(int modelId, const char *str1)
 {
-    fatalf(1, "modelId=%d, str1=%s, Cannot find \"<BEGINHMM>\"!\n", modelId, str1);
+    raisef(1, "modelId=%d, str1=%s, Cannot find \"<BEGINHMM>\"!\n", modelId, str1);
 }
 
 [[noreturn]] void failMixtureNum(int mixtureNum)
 {
-    fatalf(1, "mixture num %d exceeds MAX_MIXTURE_NUM %d\n", mixtureNum, MAX_MIXTURE_NUM);
+    raisef(1, "mixture num %d exceeds MAX_MIXTURE_NUM %d\n", mixtureNum, MAX_MIXTURE_NUM);
 }
 
 [[noreturn]] void failNegativeMixtureNum(int mixtureNum, int modelId, const char *name, int stateId)
 {
-    std::printf("Error: mixture num %d is negative!\n", mixtureNum);
-    fatalf(1, "at modelId = %d (%s), stateId = %d\n", modelId, name, stateId);
+    raisef(1, "Error: mixture num %d is negative!\n"
+           "at modelId = %d (%s), stateId = %d\n", mixtureNum, modelId, name, stateId);
 }
 
 [[noreturn]] void failNumMixes(int modelId, const char *name, int stateId)
 {
-    std::printf("ERROR: fail to read <NUMMIXES> or <SWEIGHTS>\n");
-    fatalf(1, "at modelId = %d (%s), stateId = %d\n", modelId, name, stateId);
+    raisef(1, "ERROR: fail to read <NUMMIXES> or <SWEIGHTS>\n"
+           "at modelId = %d (%s), stateId = %d\n", modelId, name, stateId);
 }
 
 [[noreturn]] void failStream(int modelId, const char *name, int stateId, const char *str1, int temp)
 {
-    std::printf("modelId=%d (%s), stateId=%d\n", modelId, name, stateId);
-    fatalf(1, "str1=%s, temp=%d, Cannot find \"<STREAM>\"!\n", str1, temp);
+    raisef(1, "modelId=%d (%s), stateId=%d\n"
+           "str1=%s, temp=%d, Cannot find \"<STREAM>\"!\n", modelId, name, stateId, str1, temp);
 }
 
 [[noreturn]] void failMean(int modelId, const char *name, int stateId)
 {
-    std::printf("Error: Cannot find \"<MEAN>\"!\n");
-    fatalf(1, "modelId=%d (%s), stateId=%d\n", modelId, name, stateId);
+    raisef(1, "Error: Cannot find \"<MEAN>\"!\n"
+           "modelId=%d (%s), stateId=%d\n", modelId, name, stateId);
 }
 
 [[noreturn]] void failMeanSize(int size)
 {
-    fatalf(1, "Error: MAX_PARAM_NUM = %d != %d!\n", MAX_PARAM_NUM, size);
+    raisef(1, "Error: MAX_PARAM_NUM = %d != %d!\n", MAX_PARAM_NUM, size);
 }
 
 [[noreturn]] void failVarianceSize(int size)
 {
-    fatalf(1, "Error: MAX_PARAM_NUM =%d != %d!\n", MAX_PARAM_NUM, size);
+    raisef(1, "Error: MAX_PARAM_NUM =%d != %d!\n", MAX_PARAM_NUM, size);
 }
 
 [[noreturn]] void failVariance(int modelId, const char *name, int stateId)
 {
-    std::printf("Error: Cannot find \"<VARIANCE>\"!\n");
-    fatalf(1, "modelId=%d (%s), stateId=%d\n", modelId, name, stateId);
+    raisef(1, "Error: Cannot find \"<VARIANCE>\"!\n"
+           "modelId=%d (%s), stateId=%d\n", modelId, name, stateId);
 }
 
 [[noreturn]] void failTransp(int modelId)
 {
-    std::printf("Error: Cannot find \"<TRANSP>\"!\n");
-    fatalf(1, "at modelId = %d\n", modelId);
+    raisef(1, "Error: Cannot find \"<TRANSP>\"!\n"
+           "at modelId = %d\n", modelId);
 }
 
 [[noreturn]] void failEndHmm(int modelId)
 {
-    std::printf("===================== WARNING: Not reading <ENDHMM>!\n");
-    fatalf(1, "modelId=%d\n", modelId);
+    raisef(1, "===================== WARNING: Not reading <ENDHMM>!\n"
+           "modelId=%d\n", modelId);
 }
 
 [[noreturn]] void failStreamNum(int streamNum)
 {
-    fatalf(1, "Error: stream num %d is outside 1 to %d!\n", streamNum, MAX_STREAM_NUM);
+    raisef(1, "Error: stream num %d is outside 1 to %d!\n", streamNum, MAX_STREAM_NUM);
 }
 
 [[noreturn]] void failVecSize(int stream, int vecSize)
 {
-    fatalf(1, "Error: vecSize[%d] = %d is outside 1 to %d!\n", stream, vecSize, MAX_PARAM_NUM);
+    raisef(1, "Error: vecSize[%d] = %d is outside 1 to %d!\n", stream, vecSize, MAX_PARAM_NUM);
 }
 
 [[noreturn]] void failStateNum(int stateNum, int modelId, const char *name)
 {
-    std::printf("Error: state num %d is outside 2 to %d!\n", stateNum, MAX_STATE_NUM);
-    fatalf(1, "modelId=%d (%s)\n", modelId, name);
+    raisef(1, "Error: state num %d is outside 2 to %d!\n"
+           "modelId=%d (%s)\n", stateNum, MAX_STATE_NUM, modelId, name);
 }
 
 [[noreturn]] void failNameLength(int modelId, const char *name)
 {
-    std::printf("Error: model name \"%s\" is longer than %d characters!\n", name, MAX_NAME_LEN - 1);
-    fatalf(1, "modelId=%d\n", modelId);
+    raisef(1, "Error: model name \"%s\" is longer than %d characters!\n"
+           "modelId=%d\n", name, MAX_NAME_LEN - 1, modelId);
 }
 
 [[noreturn]] void failTextLength(int modelId)
 {
-    std::printf("Error: a token or line is longer than %d characters!\n", MAX_STR_LEN - 1);
     if (modelId >= 0)
-        std::printf("modelId=%d\n", modelId);
-    fatalExit(1);
+        raisef(1, "Error: a token or line is longer than %d characters!\nmodelId=%d\n",
+               MAX_STR_LEN - 1, modelId);
+    raisef(1, "Error: a token or line is longer than %d characters!\n", MAX_STR_LEN - 1);
 }
 
 [[noreturn]] void failOptionLength()
 {
-    fatalf(1, "Error: the global option line is longer than %d characters!\n", MAX_STR_LEN - 1);
+    raisef(1, "Error: the global option line is longer than %d characters!\n", MAX_STR_LEN - 1);
 }
 
 [[noreturn]] void failRegressionClass(int modelId)
 {
-    std::printf("Error: Cannot find \"~h\" after \"~r\"!\n");
-    fatalf(1, "at modelId = %d\n", modelId);
+    raisef(1, "Error: Cannot find \"~h\" after \"~r\"!\n"
+           "at modelId = %d\n", modelId);
 }
 
 [[noreturn]] void failUncountedModel(int modelNum)
 {
-    fatalf(1, "Error: a \"~h\" model header after model %d does not begin its line!\n", modelNum - 1);
+    raisef(1, "Error: a \"~h\" model header after model %d does not begin its line!\n", modelNum - 1);
 }
 
-// Thrown by a reader that reads part of a file alongside others, in place of a message.
-struct pieceFailed {};
+[[noreturn]] void failMissingValue(const char *what, int modelId, const char *name, int stateId,
+                                   const std::string &found)
+{
+    std::string place = found.empty() ? "the end of the file stands"
+                                      : "\"" + found + "\" stands";
+    if (modelId < 0)
+        raisef(1, "Error: a %s is missing in the global options: %s in its place!\n", what,
+               place.c_str());
+    if (stateId == 0)
+        raisef(1, "Error: a %s is missing at modelId = %d (%s), <TRANSP>: %s in its place!\n",
+               what, modelId, name, place.c_str());
+    raisef(1, "Error: a %s is missing at modelId = %d (%s), stateId = %d: %s in its place!\n",
+           what, modelId, name, stateId, place.c_str());
+}
 
 // The second pass: one model after the other, token by token. str1 always holds the last
 // token read; where a step may already have read the keyword of the next head, the head
 // takes it from str1 instead of reading.
 //
-// A quiet reader reads a piece of the file in parallel with others: any read that fails, and
-// any message it would print, abandons the piece instead (pieceFailed). Where no read fails,
-// no step looks at a value left from before, so a piece gives exactly what the whole read
-// gives for its models.
+// A number or name that does not convert leaves its target as it was and the read goes on,
+// so that the keyword check it upsets reports the file; when no check fails, the first such
+// value is refused once the models are read. So no model is ever built from a value left
+// from before, and a read of part of the file gives exactly what the whole read gives for
+// its models, or fails.
 class textMacroReader {
 public:
-    textMacroReader(hmmSet &set, const char *path, FILE *stream, bool quiet)
-        : set_(set), path_(path), scan_(stream), quiet_(quiet) {}
+    textMacroReader(hmmSet &set, const char *path, FILE *stream)
+        : set_(set), path_(path), scan_(stream) {}
 
     void readHeader()
     {
@@ -159,7 +169,7 @@ public:
                 refuse([&] { failVecSize(s, set_.vecSize[s]); });
         }
         token();
-        if (checked(scan_.restOfLine(str2, sizeof str2)) == macroScanner::tooLong)
+        if (scan_.restOfLine(str2, sizeof str2) == macroScanner::tooLong)
             refuse([&] { failTextLength(-1); });
         size_t tokenLen = std::strlen(str1), restLen = std::strlen(str2);
         if (tokenLen + 1 + restLen >= sizeof set_.globalOption)
@@ -180,47 +190,82 @@ public:
         if (scan_.token(str1, sizeof str1) == macroScanner::ok && is("~h"))
             refuse([&] { failUncountedModel(set_.modelNum); });
     }
-    // Only white space may lie between the end of this piece and the start of the next.
+    // Only white space may lie between the end of a piece and the start of the next.
     void checkEndsAt(long offset)
     {
-        if (scan_.skipToToken() != offset)
-            throw pieceFailed{};
+        long reached = scan_.skipToToken();
+        if (reached != offset)
+            raisef(1, "Error: text between the models at byte %ld!\n", reached);
+    }
+    void refuseMissingValue()
+    {
+        if (missing_.what)
+            throw error(missing_.message).at(path_, missing_.offset);
     }
 
 private:
     bool is(const char *keyword) const { return std::strcmp(str1, keyword) == 0; }
 
+    // Runs a report, which throws; the error is placed at the token the read stopped at.
     template <class Report>
     void refuse(Report report)
     {
-        if (quiet_)
-            throw pieceFailed{};
-        setReadPosition(path_, scan_.lastStart(), false);
-        report();
-    }
-    macroScanner::result checked(macroScanner::result r)
-    {
-        if (r != macroScanner::ok && quiet_)
-            throw pieceFailed{};
-        return r;
+        try {
+            report();
+        } catch (error &e) {
+            throw e.at(path_, scan_.lastStart());
+        }
     }
 
-    // Reads whose failure is not checked: the target keeps its value and the next keyword
-    // test catches the malformed text. Only a field too long for its buffer is refused.
+    // The first value that did not convert: its place, and the message for it, made at
+    // once while the model and state are known; what stood there is the next token read.
+    struct missingValue {
+        const char *what = nullptr;
+        long offset = -1;
+        bool seen = false;   // the token in its place has been read
+        int modelId = 0, stateId = 0;
+        std::string name, message;
+    };
+    void converted(macroScanner::result r, const char *what)
+    {
+        if (r != macroScanner::failed || missing_.what)
+            return;
+        missing_.what = what;
+        missing_.offset = scan_.lastStart();
+        missing_.modelId = modelId_;
+        missing_.stateId = stateId_;
+        missing_.name = name_;
+        describeMissing("");
+    }
+    void describeMissing(const std::string &found)
+    {
+        try {
+            failMissingValue(missing_.what, missing_.modelId, missing_.name.c_str(),
+                             missing_.stateId, found);
+        } catch (const error &e) {
+            missing_.message = e.message();
+        }
+    }
+
     bool token()
     {
-        macroScanner::result r = checked(scan_.token(str1, sizeof str1));
+        macroScanner::result r = scan_.token(str1, sizeof str1);
         if (r == macroScanner::tooLong)
             refuse([&] { failTextLength(modelId_); });
+        if (missing_.what && !missing_.seen) {
+            missing_.seen = true;
+            if (r == macroScanner::ok)
+                describeMissing(str1);
+        }
         return r == macroScanner::ok;
     }
-    void integer(int &value) { checked(scan_.integer(value)); }
-    void real(float &value) { checked(scan_.real(value)); }
+    void integer(int &value) { converted(scan_.integer(value), "number"); }
+    void real(float &value) { converted(scan_.real(value), "number"); }
     void reals(float *values, int n)
     {
         int v = 0;
         while ((v += scan_.printedReals(values + v, n - v)) < n)
-            checked(scan_.real(values[v++]));
+            real(values[v++]);
     }
 
     // The head of a state, a stream or the transition matrix: its keyword, then a number.
@@ -235,9 +280,10 @@ private:
 
     void readName(int m, hmmModel &model)
     {
-        macroScanner::result r = checked(scan_.quotedName(str2, sizeof str2));
+        macroScanner::result r = scan_.quotedName(str2, sizeof str2);
         if (r == macroScanner::tooLong)
             refuse([&] { failTextLength(m); });
+        converted(r, "name");
         if (r == macroScanner::ok && std::strlen(str2) >= MAX_NAME_LEN)
             refuse([&] { failNameLength(m, str2); });
         // A name that was not read leaves the previous text in str2; the <BEGINHMM> test
@@ -251,6 +297,7 @@ private:
     {
         modelId_ = m;
         name_ = model.str;
+        stateId_ = 0;
         token();
         if (is("~r")) {
             do {
@@ -268,6 +315,7 @@ private:
             refuse([&] { failStateNum(model.stateNum, m, name_); });
         for (int i = 2; i <= model.stateNum - 1; i++)
             readState(model.state[i - 2], i);
+        stateId_ = 0;
         if (!head("<TRANSP>"))
             refuse([&] { failTransp(m); });
         for (int r = 0; r < model.stateNum; r++)
@@ -377,9 +425,8 @@ private:
     const char *name_ = "";
     int stateId_ = 0;
     bool pending_ = false;   // str1 holds a token that no step has used yet
-    bool quiet_;
+    missingValue missing_;
 };
-
 
 }  // namespace
 
@@ -428,127 +475,16 @@ int countModelHeaders(FILE *stream, std::vector<long> *starts, long end)
     return count;
 }
 
-namespace {
 
-// The offset just after the first line end at or after offset, or -1 when there is none.
-long lineStartAfter(FILE *stream, long offset)
+void readTextMacroPiece(hmmSet &set, const char *path, FILE *stream, int first, int last, long end)
 {
-    if (std::fseek(stream, offset, SEEK_SET) != 0)
-        return -1;
-    for (int c; (c = std::getc(stream)) != EOF; offset++)
-        if (c == '\n')
-            return offset + 1;
-    return -1;
-}
-
-// The counting pass is a read of the whole file: with split, the halves before and after the
-// first line start past the middle are counted side by side (every line start is a piece
-// start, so each half counts exactly the pieces the whole count finds in it).
-int countHeaders(FILE *stream, const char *path, std::vector<long> &starts, bool split)
-{
-    const long origin = std::ftell(stream);
-    uniqueFile second(split ? std::fopen(path, "r") : nullptr);
-    long middle = -1;
-    if (second && std::fseek(second.get(), 0, SEEK_END) == 0)
-        middle = lineStartAfter(second.get(), (origin + std::ftell(second.get())) / 2);
-    if (middle < 0)
-        return countModelHeaders(stream, &starts);
-    std::vector<long> secondStarts;
-    int secondCount = 0;
-    std::thread counter([&] { secondCount = countModelHeaders(second.get(), &secondStarts); });
-    int count = countModelHeaders(stream, &starts, middle);
-    counter.join();
-    starts.insert(starts.end(), secondStarts.begin(), secondStarts.end());
-    return count + secondCount;
-}
-
-// Reads the models of [starts[first], starts[last]) quietly from a stream of its own; the
-// header has been read already.
-void readPiece(hmmSet &set, const char *path, const std::vector<long> &starts, int first, int last)
-{
-    uniqueFile stream(std::fopen(path, "r"));
-    if (!stream || std::fseek(stream.get(), starts[first], SEEK_SET) != 0)
-        throw pieceFailed{};
-    textMacroReader reader(set, path, stream.get(), true);
+    textMacroReader reader(set, path, stream);
+    if (first == 0)
+        reader.readHeader();
     reader.readModels(first, last);
-    if (last < set.modelNum)
-        reader.checkEndsAt(starts[last]);
+    if (end >= 0)
+        reader.checkEndsAt(end);
     else
         reader.checkNothingUncounted();
-}
-
-// The models split into pieces read side by side, one per core, each starting at its first
-// model's "~h" line. False when any piece failed: nothing is reported then, and the caller
-// reads the whole file again in order, so the first fault in the file gets its message.
-bool readInPieces(hmmSet &set, FILE *stream, const char *path, const std::vector<long> &starts, int pieces)
-{
-    const int modelNum = set.modelNum;
-    std::vector<int> bounds;
-    for (int k = 0; k <= pieces; k++)
-        bounds.push_back(static_cast<int>(static_cast<long long>(modelNum) * k / pieces));
-    std::vector<std::thread> threads;
-    std::vector<char> failed(pieces, 0);
-    try {
-        textMacroReader first(set, path, stream, true);
-        first.readHeader();
-        for (int k = 1; k < pieces; k++) {
-            try {
-                threads.emplace_back([&, k] {
-                    try {
-                        readPiece(set, path, starts, bounds[k], bounds[k + 1]);
-                    } catch (const pieceFailed &) {
-                        failed[k] = 1;
-                    }
-                });
-            } catch (const std::system_error &) {
-                failed[k] = 1;   // no thread to be had: the whole read runs in order
-            }
-        }
-        first.readModels(0, bounds[1]);
-        first.checkEndsAt(starts[bounds[1]]);
-    } catch (const pieceFailed &) {
-        failed[0] = 1;
-    }
-    for (std::thread &thread : threads)
-        thread.join();
-    return std::find(failed.begin(), failed.end(), 1) == failed.end();
-}
-
-}  // namespace
-
-void readTextMacroFile(hmmSet &set, const char *path, int pieces)
-{
-    uniqueFile stream(fileOpen(path, "r"));
-    const int cores = static_cast<int>(std::min(4u, std::thread::hardware_concurrency()));
-    std::vector<long> starts;
-    bool split = pieces > 1 || (pieces == 0 && cores > 1 && streamSize(stream.get()) >= (4 << 20));
-    set.modelNum = countHeaders(stream.get(), path, starts, split);
-    set.model = allocateModels(set.modelNum);
-    if (pieces == 0)
-        pieces = set.modelNum >= 100 ? cores : 1;
-    pieces = std::min(pieces, set.modelNum);
-    std::rewind(stream.get());
-    if (pieces > 1) {
-        if (readInPieces(set, stream.get(), path, starts, pieces))
-            return;
-        // A fresh zero-filled array, not a memset: the pieces wrote only the models they read,
-        // and filling the whole array would touch every page of a set of many "~h" lines.
-        // Allocated before the old one goes, so the set never holds a freed array.
-        hmmModel *fresh = allocateModels(set.modelNum);
-        std::free(set.model);
-        set.model = fresh;
-        set.streamNum = 0;
-        std::fill(std::begin(set.vecSize), std::end(set.vecSize), 0);
-        set.globalOption[0] = '\0';
-        std::rewind(stream.get());
-    }
-    textMacroReader reader(set, path, stream.get(), false);
-    reader.readHeader();
-    reader.readModels(0, set.modelNum);
-    reader.checkNothingUncounted();
-}
-
-void macroClass::readTextMacro(const char *path)
-{
-    readTextMacroFile(MMF, path);
+    reader.refuseMissingValue();
 }

@@ -30,7 +30,8 @@
 //
 // With several streams each state gives <STREAM> n before each stream's components.
 // Models are counted first (lines beginning with ~h), the array is allocated once, then
-// filled. Any malformed input ends the process with its message.
+// filled. Malformed input is thrown as mac2mod::error, placed at the token the read stopped
+// at; a number or name that does not convert is refused even where no keyword check fails.
 #pragma once
 
 #include <cstdio>
@@ -40,8 +41,14 @@
 
 // pieces: how many threads read the models side by side (1: in order on this thread; 0: as
 // many as the machine has cores, for large sets). The result, and on malformed input the
-// message, are the same whatever the number.
+// error, are the same whatever the number (textMacroFile.cpp).
 void readTextMacroFile(hmmSet &set, const char *path, int pieces = 0);
+
+// Reads models [first, last) of the file from stream into the set's allocated array; stream
+// stands at the file's start when first is 0 (the option header is read too), else at the
+// start of model first's "~h" line. end: the offset where model last begins, as only white
+// space may come before it; -1 when last is the final model.
+void readTextMacroPiece(hmmSet &set, const char *path, FILE *stream, int first, int last, long end);
 
 // Lines (as fgets cuts them into pieces of at most MAX_STR_LEN - 1 characters) that begin
 // with "~h", from the stream's current position (a line start) to its end or to the offset

@@ -1,4 +1,4 @@
-#include "hmm/macroClass.h"
+#include "hmm/textMacroWriter.h"
 #include "hmm/setLimits.h"
 #include "utility/outputFile.h"
 
@@ -67,7 +67,7 @@ void writeModel(outputFile &file, const hmmSet &set, const hmmModel &model)
 
 }  // namespace
 
-void macroClass::writeTextMacro(const char *path)
+void writeTextMacroFile(const hmmSet &MMF, const char *path)
 {
     checkAllCounts(MMF);
 

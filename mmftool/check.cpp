@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "hmm/macroClass.h"
+#include "hmm/setIO.h"
 #include "mmftool/command.h"
 #include "mmftool/readStopReport.h"
 
@@ -67,9 +67,12 @@ void printSummary(const char *path, macroClass &set)
 
 int checkCommand(const commandLine &line)
 {
-    installReadStopReport();
     macroClass set;
-    set.readByExtension(line.arg(0));
+    try {
+        mac2mod::readSet(set, line.arg(0));
+    } catch (const mac2mod::error &stopped) {
+        return reportReadStop(stopped);
+    }
     printSummary(line.arg(0), set);
     return 0;
 }

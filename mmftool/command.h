@@ -2,7 +2,7 @@
 // checks their number; each subcommand returns the process's exit status.
 //
 // Failures of mmftool itself go to standard error with a non-zero status (2 for a wrong
-// command line); the libraries' own fatal messages keep standard output and their statuses.
+// command line); the libraries' own messages keep standard output and their statuses.
 #pragma once
 
 #include <cstring>

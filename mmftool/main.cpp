@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "mmftool/command.h"
+#include "utility/error.h"
 
 namespace {
 
@@ -131,7 +132,11 @@ int main(int argc, char **argv)
         printUsage(stderr);
         return 2;
     }
-    int status = runSubcommand(*c, argc - 2, argv + 2);
-    std::fflush(stdout);
-    return status;
+    try {
+        int status = runSubcommand(*c, argc - 2, argv + 2);
+        std::fflush(stdout);
+        return status;
+    } catch (const mac2mod::error &e) {
+        mac2mod::exitWith(e);   // the libraries' messages keep standard output
+    }
 }

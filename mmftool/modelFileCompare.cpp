@@ -1,72 +1,27 @@
 #include "mmftool/modelFileCompare.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <filesystem>
 #include <string>
 
 #include "export/modelFileWriter.h"
 #include "export/nameTable.h"
-#include "hmm/macroClass.h"
+#include "hmm/setIO.h"
 #include "utility/byteOrder.h"
-#include "utility/fatal.h"
-
-namespace {
-
-// The folder that holds the converter's output for the comparison; a fatal error on the way
-// removes it before the process ends.
-std::string scratch;
-
-void removeScratch()
-{
-    std::error_code ignored;
-    std::filesystem::remove_all(scratch, ignored);
-}
-
-void removeScratchAndStop(int status)
-{
-    setFatalHandler(nullptr);
-    removeScratch();
-    fatalExit(status);
-}
-
-bool makeScratch()
-{
-    std::error_code error;
-    std::filesystem::path folder = std::filesystem::temp_directory_path(error);
-    if (error)
-        folder = "/tmp";
-    std::string pattern = (folder / "mmftool-XXXXXX").string();
-    if (!mkdtemp(pattern.data()))
-        return false;
-    scratch = pattern;
-    return true;
-}
-
-}  // namespace
 
 int compareWithConverter(const commandLine &line, const modelFile &file)
 {
     const char *path = line.arg(0), *setPath = line.arg(1), *table = line.arg(2);
     macroClass set;
-    set.readByExtension(setPath);
-    if (!makeScratch())
-        return toolError(line, "cannot create a scratch folder: %s\n", std::strerror(errno));
-
-    setFatalHandler(removeScratchAndStop);
-    std::string expectedPath = scratch + "/expected.mod";
-    writeModelFileOf(set.MMF, table, expectedPath.c_str());
+    mac2mod::readSet(set, setPath);
+    std::vector<unsigned char> bytes = modelFileBytes(set.MMF, table, path);
     modelFile expected;
-    std::string error;
-    bool readBack = readModelFile(expectedPath.c_str(), expected, error);
-    setFatalHandler(nullptr);
-    removeScratch();
-    if (!readBack)
+    try {
+        expected = parseModelFile(bytes.data(), bytes.size());
+    } catch (const mac2mod::error &e) {
         return toolError(line, "what the converter writes for \"%s\" does not read back: %s\n",
-                         setPath, error.c_str());
+                         setPath, e.message().c_str());
+    }
 
     // Every count is among the values, so two consistent files that agree on a common
     // prefix as long as the shorter one have the same layout and the same length.

@@ -5,5 +5,5 @@
 #include "mmftool/command.h"
 
 // line: modinfo FILE.mod SET TABLE, with file the consistent model file read from FILE.mod.
-// The set's read and the write keep the libraries' fatal messages; returns the exit status.
+// The set's read and the write throw the libraries' errors; returns the exit status.
 int compareWithConverter(const commandLine &line, const modelFile &file);

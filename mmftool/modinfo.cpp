@@ -6,6 +6,7 @@
 #include "export/modelFileReader.h"
 #include "mmftool/command.h"
 #include "mmftool/modelFileCompare.h"
+#include "utility/error.h"
 
 namespace {
 
@@ -32,9 +33,13 @@ int modinfoCommand(const commandLine &line)
     if (line.args.size() == 2)
         return usageError(line, "SET needs its TABLE");
     modelFile file;
-    std::string error;
-    if (!readModelFile(line.arg(0), file, error))
-        return toolError(line, "\"%s\": %s\n", line.arg(0), error.c_str());
+    try {
+        file = readModelFile(line.arg(0));
+    } catch (const mac2mod::error &e) {
+        if (e.status() != 1)
+            throw;   // the file could not be opened: the library's own message
+        return toolError(line, "\"%s\": %s\n", line.arg(0), e.message().c_str());
+    }
     printSummary(line.arg(0), file);
     return line.args.size() == 3 ? compareWithConverter(line, file) : 0;
 }

@@ -2,6 +2,7 @@
 // byte offset (binary) of the offending token or field, and what stands there.
 #pragma once
 
-// Installs a fatal handler that prints the place recorded by the reader (readPosition.h), if
-// any, then ends the process with the status the reader asked for.
-void installReadStopReport();
+#include "utility/error.h"
+
+// Prints the refusal's message and its place on standard output; returns its status.
+int reportReadStop(const mac2mod::error &stopped);

@@ -3,7 +3,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
 
 namespace mac2mod {
 
@@ -30,18 +29,37 @@ error &error::atLine(int line, int column)
     return *this;
 }
 
-void raisef(int status, const char *format, ...)
+namespace {
+
+std::string formatted(const char *format, va_list args)
 {
-    va_list args;
-    va_start(args, format);
     va_list again;
     va_copy(again, args);
     int size = std::vsnprintf(nullptr, 0, format, args);
-    va_end(args);
     std::string text(size > 0 ? size : 0, '\0');
     if (size > 0)
         std::vsnprintf(text.data(), text.size() + 1, format, again);
     va_end(again);
+    return text;
+}
+
+}  // namespace
+
+error errorf(int status, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    std::string text = formatted(format, args);
+    va_end(args);
+    return error(text, status);
+}
+
+void raisef(int status, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    std::string text = formatted(format, args);
+    va_end(args);
     throw error(text, status);
 }
 

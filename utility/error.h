@@ -37,7 +37,8 @@ private:
     int column_ = 0;
 };
 
-// Throws an error whose message is the printf result of format.
+// An error whose message is the printf result of format; raisef throws it.
+error errorf(int status, const char *format, ...) __attribute__((format(printf, 2, 3)));
 [[noreturn]] void raisef(int status, const char *format, ...) __attribute__((format(printf, 2, 3)));
 
 // The edge: prints the message on standard output, flushed, and ends the process with its status.

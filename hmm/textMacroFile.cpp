@@ -1,0 +1,123 @@
+// Reading a whole text macro file: the models are counted, the array allocated, and the
+// models read in order or, for a large set, in pieces side by side on several threads.
+#include "hmm/textMacroReader.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "hmm/modelArray.h"
+#include "utility/error.h"
+#include "utility/fileUtil.h"
+
+using mac2mod::raisef;
+
+namespace {
+
+// The offset just after the first line end at or after offset, or -1 when there is none.
+long lineStartAfter(FILE *stream, long offset)
+{
+    if (std::fseek(stream, offset, SEEK_SET) != 0)
+        return -1;
+    for (int c; (c = std::getc(stream)) != EOF; offset++)
+        if (c == '\n')
+            return offset + 1;
+    return -1;
+}
+
+// The counting pass is a read of the whole file: with split, the halves before and after the
+// first line start past the middle are counted side by side (every line start is a piece
+// start, so each half counts exactly the pieces the whole count finds in it).
+int countHeaders(FILE *stream, const char *path, std::vector<long> &starts, bool split)
+{
+    const long origin = std::ftell(stream);
+    uniqueFile second(split ? std::fopen(path, "r") : nullptr);
+    long middle = -1;
+    if (second && std::fseek(second.get(), 0, SEEK_END) == 0)
+        middle = lineStartAfter(second.get(), (origin + std::ftell(second.get())) / 2);
+    if (middle < 0)
+        return countModelHeaders(stream, &starts);
+    std::vector<long> secondStarts;
+    int secondCount = 0;
+    std::thread counter([&] { secondCount = countModelHeaders(second.get(), &secondStarts); });
+    int count = countModelHeaders(stream, &starts, middle);
+    counter.join();
+    starts.insert(starts.end(), secondStarts.begin(), secondStarts.end());
+    return count + secondCount;
+}
+
+// Reads the models of [starts[first], starts[last]) from a stream of its own; the header has
+// been read already.
+void readPiece(hmmSet &set, const char *path, const std::vector<long> &starts, int first, int last)
+{
+    uniqueFile stream(std::fopen(path, "r"));
+    if (!stream || std::fseek(stream.get(), starts[first], SEEK_SET) != 0)
+        raisef(-1, "Error: Cannot open \"%s\".\n", path);
+    readTextMacroPiece(set, path, stream.get(), first, last, last < set.modelNum ? starts[last] : -1);
+}
+
+// The models split into pieces read side by side, one per core, each starting at its first
+// model's "~h" line. False when any piece failed: the caller then reads the whole file again
+// in order, so that the first fault in the file is the one reported.
+bool readInPieces(hmmSet &set, FILE *stream, const char *path, const std::vector<long> &starts, int pieces)
+{
+    const int modelNum = set.modelNum;
+    std::vector<int> bounds;
+    for (int k = 0; k <= pieces; k++)
+        bounds.push_back(static_cast<int>(static_cast<long long>(modelNum) * k / pieces));
+    std::vector<std::thread> threads;
+    std::vector<char> failed(pieces, 0);
+    auto attempt = [&](int k, auto read) {
+        try {
+            read();
+        } catch (...) {   // reported, if it is one, by the reading in order
+            failed[k] = 1;
+        }
+    };
+    for (int k = 1; k < pieces; k++) {
+        try {
+            threads.emplace_back([&, k] {
+                attempt(k, [&] { readPiece(set, path, starts, bounds[k], bounds[k + 1]); });
+            });
+        } catch (const std::system_error &) {
+            failed[k] = 1;   // no thread to be had: the whole read runs in order
+        }
+    }
+    attempt(0, [&] { readTextMacroPiece(set, path, stream, 0, bounds[1], starts[bounds[1]]); });
+    for (std::thread &thread : threads)
+        thread.join();
+    return std::find(failed.begin(), failed.end(), 1) == failed.end();
+}
+
+}  // namespace
+
+void readTextMacroFile(hmmSet &set, const char *path, int pieces)
+{
+    uniqueFile stream(mac2mod::openFile(path, "r"));
+    const int cores = static_cast<int>(std::min(4u, std::thread::hardware_concurrency()));
+    std::vector<long> starts;
+    bool split = pieces > 1 || (pieces == 0 && cores > 1 && streamSize(stream.get()) >= (4 << 20));
+    set.modelNum = countHeaders(stream.get(), path, starts, split);
+    set.model = allocateModels(set.modelNum);
+    if (pieces == 0)
+        pieces = set.modelNum >= 100 ? cores : 1;
+    pieces = std::min(pieces, set.modelNum);
+    std::rewind(stream.get());
+    if (pieces > 1) {
+        if (readInPieces(set, stream.get(), path, starts, pieces))
+            return;
+        // A fresh zero-filled array, not a memset: the pieces wrote only the models they read,
+        // and filling the whole array would touch every page of a set of many "~h" lines.
+        // Allocated before the old one goes, so the set never holds a freed array.
+        hmmModel *fresh = allocateModels(set.modelNum);
+        std::free(set.model);
+        set.model = fresh;
+        set.streamNum = 0;
+        std::fill(std::begin(set.vecSize), std::end(set.vecSize), 0);
+        set.globalOption[0] = '\0';
+        std::rewind(stream.get());
+    }
+    readTextMacroPiece(set, path, stream.get(), 0, set.modelNum, -1);
+}
