@@ -142,11 +142,11 @@ using mac2mod::raisef;
 // token read; where a step may already have read the keyword of the next head, the head
 // takes it from str1 instead of reading.
 //
-// A number or name that does not convert leaves its target as it was and the read goes on,
-// so that the keyword check it upsets reports the file; when no check fails, the first such
-// value is refused once the models are read. So no model is ever built from a value left
-// from before, and a read of part of the file gives exactly what the whole read gives for
-// its models, or fails.
+// A number that does not convert leaves its target as it was and the read goes on, so that
+// the keyword check it upsets reports the file; when no check fails, the first such number
+// is refused once the models are read. So no model is ever built from a value left from
+// before, and a read of part of the file gives exactly what the whole read gives for its
+// models, or fails. (A model without a name keeps the name before it, as str2 holds it.)
 class textMacroReader {
 public:
     textMacroReader(hmmSet &set, const char *path, FILE *stream)
@@ -181,6 +181,7 @@ public:
 
     void readModels(int first, int last)
     {
+        firstModel_ = first;
         for (int m = first; m < last; m++)
             readModel(m, set_.model[m]);
     }
@@ -197,6 +198,9 @@ public:
         if (reached != offset)
             raisef(1, "Error: text between the models at byte %ld!\n", reached);
     }
+    // The name a model without one takes from the model before it is known only to a read
+    // that began before that model.
+    bool firstNameUnread() const { return firstNameUnread_; }
     void refuseMissingValue()
     {
         if (missing_.what)
@@ -283,7 +287,8 @@ private:
         macroScanner::result r = scan_.quotedName(str2, sizeof str2);
         if (r == macroScanner::tooLong)
             refuse([&] { failTextLength(m); });
-        converted(r, "name");
+        if (r == macroScanner::failed && m == firstModel_)
+            firstNameUnread_ = true;
         if (r == macroScanner::ok && std::strlen(str2) >= MAX_NAME_LEN)
             refuse([&] { failNameLength(m, str2); });
         // A name that was not read leaves the previous text in str2; the <BEGINHMM> test
@@ -426,6 +431,8 @@ private:
     int stateId_ = 0;
     bool pending_ = false;   // str1 holds a token that no step has used yet
     missingValue missing_;
+    int firstModel_ = 0;
+    bool firstNameUnread_ = false;
 };
 
 }  // namespace
@@ -482,6 +489,8 @@ void readTextMacroPiece(hmmSet &set, const char *path, FILE *stream, int first, 
     if (first == 0)
         reader.readHeader();
     reader.readModels(first, last);
+    if (first > 0 && reader.firstNameUnread())
+        raisef(1, "Error: model %d has no name of its own!\n", first);
     if (end >= 0)
         reader.checkEndsAt(end);
     else

@@ -10,11 +10,10 @@
 #include <vector>
 
 #include "hmm/macroClass.h"
+#include "hmm/binaryMacro.h"
 #include "hmm/modelArray.h"
-#include "hmm/readPosition.h"
 #include "testSupport.h"
 #include "utility/byteOrder.h"
-#include "utility/fatal.h"
 
 namespace {
 
@@ -259,9 +258,9 @@ TEST(binaryMacro, largeFileCutShortIsRefusedLikeASmallOne)
     std::string bytes = written(set, dir.file("a.macb"));
     const std::string path = dir.file("cut.macb");
     writeFile(path, bytes.substr(0, bytes.size() - 10));
-    Outcome o = runCaptured([&] {
+    Outcome o = runReporting([&] {
         macroClass back;
-        back.readBinaryMacro(path.c_str());
+        readBinaryMacroFile(back.MMF, path.c_str());
     });
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out.rfind("Error: \"" + path + "\" ends before its last field: ", 0), 0u) << o.out;
@@ -311,18 +310,12 @@ TEST(binaryMacro, malformedFilesAreRefusedWithStatusOne)
     for (const refusal &c : cases) {
         SCOPED_TRACE(c.message);
         writeFile(path, c.bytes);
-        Outcome o = runCaptured([&] {
-            setFatalHandler([](int) {
-                const readPosition &stopped = lastReadPosition();
-                std::printf("%s@%ld%s\n", stopped.path.c_str(), stopped.offset,
-                            stopped.binary ? "" : " as text");
-                std::fflush(stdout);
-            });
+        Outcome o = runReporting([&] {
             macroClass set;
-            set.readBinaryMacro(path.c_str());
+            readBinaryMacroFile(set.MMF, path.c_str());
         });
         EXPECT_EQ(o.status, 1);
-        EXPECT_EQ(o.out, "Error: \"" + path + "\"" + c.message + "\n" + path + "@" +
+        EXPECT_EQ(o.out + o.file + "@" + std::to_string(o.offset) + "\n", "Error: \"" + path + "\"" + c.message + "\n" + path + "@" +
                              std::to_string(c.at) + "\n");
     }
 }
@@ -344,21 +337,21 @@ TEST(binaryMacro, fileErrorsEndWithMinusOneAndLeaveNoPartialFile)
 
     std::string folder = dir.file("folder.macb");
     std::filesystem::create_directory(folder);
-    Outcome notOpened = runCaptured([&] { set.writeBinaryMacro(folder.c_str()); });
+    Outcome notOpened = runReporting([&] { writeBinaryMacroFile(set.MMF, folder.c_str()); });
     EXPECT_EQ(notOpened.status, -1);
     EXPECT_EQ(notOpened.out, "Error: Cannot open \"" + folder + "\".\n");
 
-    Outcome unreadable = runCaptured([&] {
+    Outcome unreadable = runReporting([&] {
         macroClass back;
-        back.readBinaryMacro(folder.c_str());
+        readBinaryMacroFile(back.MMF, folder.c_str());
     });
     EXPECT_EQ(unreadable.status, -1);
     EXPECT_EQ(unreadable.out, "Error: cannot read \"" + folder + "\".\n");
 
     std::string missing = dir.file("missing.macb");
-    Outcome notFound = runCaptured([&] {
+    Outcome notFound = runReporting([&] {
         macroClass back;
-        back.readBinaryMacro(missing.c_str());
+        readBinaryMacroFile(back.MMF, missing.c_str());
     });
     EXPECT_EQ(notFound.status, -1);
     EXPECT_EQ(notFound.out, "Error: Cannot open \"" + missing + "\".\n");
@@ -373,7 +366,7 @@ TEST(binaryMacro, writerRefusesCountsBeyondTheRecords)
     makeSilSet(set);
     set.MMF.model[0].state[1].stream[0].mixtureNum = MAX_MIXTURE_NUM + 1;
     const std::string path = dir.file("over.macb");
-    Outcome o = runCaptured([&] { set.writeBinaryMacro(path.c_str()); });
+    Outcome o = runReporting([&] { writeBinaryMacroFile(set.MMF, path.c_str()); });
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, "Error: model 0 (sil), state 3, stream 1: mixtureNum 13 is outside 0..12!\n");
     EXPECT_FALSE(fileExists(path));

@@ -385,9 +385,7 @@ TEST(mmftool, modinfoChecksAndComparesModelFiles)
 
     // One mean changed: model record 2 is "a", the second entry of the table.
     const std::string good = readFile(w.file("example.mod"));
-    modelFile layout;
-    std::string error;
-    ASSERT_TRUE(readModelFile(w.file("example.mod").c_str(), layout, error));
+    modelFile layout = readModelFile(w.file("example.mod").c_str());
     const modelFileState &state = layout.records[2].states[1];
     size_t index = state.at + 1 + 2 * state.mixtureNum + 3;
     std::string changed = good;

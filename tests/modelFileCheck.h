@@ -6,12 +6,14 @@
 #include <string>
 
 #include "export/modelFileReader.h"
+#include "utility/error.h"
 
 inline ::testing::AssertionResult consistentModelFile(const std::string &path)
 {
-    modelFile file;
-    std::string error;
-    if (readModelFile(path.c_str(), file, error))
+    try {
+        readModelFile(path.c_str());
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << path << ": " << error;
+    } catch (const mac2mod::error &e) {
+        return ::testing::AssertionFailure() << path << ": " << e.message();
+    }
 }

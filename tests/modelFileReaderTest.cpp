@@ -70,9 +70,7 @@ void putFloatAt(std::string &bytes, size_t index, float value)
 TEST(modelFileReader, readsBackWhatTheWriterWrites)
 {
     writtenFile f;
-    modelFile file;
-    std::string error;
-    ASSERT_TRUE(readModelFile(f.path.c_str(), file, error)) << error;
+    modelFile file = readModelFile(f.path.c_str());
     EXPECT_EQ(file.values.size() * 4, f.bytes.size());
     EXPECT_EQ(file.vecSize, 13);
     ASSERT_EQ(file.modelNum(), 3);
@@ -142,17 +140,15 @@ TEST(modelFileReader, refusesEveryInconsistency)
     };
     for (const refusal &c : cases) {
         writeFile(f.path, c.bytes);
-        modelFile file;
-        std::string error;
-        EXPECT_FALSE(readModelFile(f.path.c_str(), file, error)) << c.error;
-        EXPECT_EQ(error, c.error);
+        Outcome o = runReporting([&] { readModelFile(f.path.c_str()); });
+        EXPECT_EQ(o.status, 1) << c.error;
+        EXPECT_EQ(o.out, c.error);
+        EXPECT_EQ(o.file, f.path);
     }
 
-    modelFile file;
-    std::string error;
-    EXPECT_FALSE(readModelFile(f.dir.path().c_str(), file, error));
-    EXPECT_EQ(error, "cannot be read");
-    Outcome missing = runCaptured([&] { readModelFile(f.dir.file("none.mod").c_str(), file, error); });
+    Outcome folder = runReporting([&] { readModelFile(f.dir.path().c_str()); });
+    EXPECT_EQ(folder.out, "cannot be read");
+    Outcome missing = runReporting([&] { readModelFile(f.dir.file("none.mod").c_str()); });
     EXPECT_EQ(missing.status, -1);
     EXPECT_EQ(missing.out, "Error: Cannot open \"" + f.dir.file("none.mod") + "\".\n");
 }

@@ -12,6 +12,7 @@
 #include "hmm/modelArray.h"
 #include "modelFileCheck.h"
 #include "testSupport.h"
+#include "utility/error.h"
 #include "utility/byteOrder.h"
 
 namespace {
@@ -153,7 +154,7 @@ TEST(modelFileWriter, refusals)
     folder f;
     auto attempt = [&](const std::vector<std::string> &names, const std::string &table) {
         writeFile(f.table, table);
-        return runCaptured([&] {
+        return runReporting([&] {
             macroClass set;
             makeSet(set, names, 24);
             writeModelFileOf(set.MMF, f.table.c_str(), f.output.c_str());
@@ -181,7 +182,7 @@ TEST(modelFileWriter, refusals)
     EXPECT_EQ(o.out, "Error: no model to write to the Halvern file [" + f.output + "]\n");
 
     std::remove(f.table.c_str());
-    o = runCaptured([&] {
+    o = runReporting([&] {
         macroClass set;
         makeSet(set, {"sil"}, 24);
         writeModelFileOf(set.MMF, f.table.c_str(), f.output.c_str());
@@ -199,7 +200,7 @@ TEST(modelFileWriter, failedWritesLeaveNoTruncatedFileAndKeepAnOldOne)
         limitFileSize(1000);
         macroClass set;
         makeSet(set, {"sil", "a"}, 24);
-        writeModelFileOf(set.MMF, f.table.c_str(), f.output.c_str());
+        mac2mod::orExit([&] { writeModelFileOf(set.MMF, f.table.c_str(), f.output.c_str()); });
     });
     EXPECT_EQ(o.status, -1);
     EXPECT_EQ(o.out, "Error: cannot write \"" + f.output + "\".\n");
@@ -211,7 +212,7 @@ TEST(modelFileWriter, failedWritesLeaveNoTruncatedFileAndKeepAnOldOne)
 
     for (const std::string &bad : {f.dir.file("folder.mod"), f.dir.file("missing/set.mod")}) {
         std::filesystem::create_directory(f.dir.file("folder.mod"));
-        o = runCaptured([&] {
+        o = runReporting([&] {
             macroClass set;
             makeSet(set, {"sil", "a"}, 24);
             writeModelFileOf(set.MMF, f.table.c_str(), bad.c_str());

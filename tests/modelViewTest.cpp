@@ -7,6 +7,7 @@
 
 #include "hmm/macroClass.h"
 #include "hmm/modelArray.h"
+#include "hmm/modelView.h"
 #include "testSupport.h"
 
 namespace {
@@ -95,7 +96,7 @@ TEST(dumpModel, refusesIndexOutsideTheSetAndFailedWrites)
     TempDir dir;
     std::string path = dir.file("dump.txt");
     for (int index : {-1, 2}) {
-        Outcome o = runCaptured([&] { set.dumpModel(index, path.c_str()); });
+        Outcome o = runReporting([&] { dumpModelOf(set.MMF, index, path.c_str()); });
         EXPECT_EQ(o.status, 1);
         EXPECT_EQ(o.out, "Error: model index " + std::to_string(index) +
                              " is outside the set of 2 models!\n");
@@ -103,7 +104,7 @@ TEST(dumpModel, refusesIndexOutsideTheSetAndFailedWrites)
     }
 
     macroClass empty;
-    Outcome o = runCaptured([&] { empty.dumpModel(0, path.c_str()); });
+    Outcome o = runReporting([&] { dumpModelOf(empty.MMF, 0, path.c_str()); });
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, "Error: model index 0 is outside the set of 0 models!\n");
 
@@ -116,12 +117,12 @@ TEST(dumpModel, refusesIndexOutsideTheSetAndFailedWrites)
     EXPECT_FALSE(fileExists(path));
 
     std::filesystem::create_directory(path);
-    o = runCaptured([&] { set.dumpModel(1, path.c_str()); });
+    o = runReporting([&] { dumpModelOf(set.MMF, 1, path.c_str()); });
     EXPECT_EQ(o.status, -1);
     EXPECT_EQ(o.out, "Error: Cannot open \"" + path + "\".\n");
 
     set.MMF.model[1].state[0].stream[0].mixtureNum = 13;
-    o = runCaptured([&] { set.dumpModel(1, dir.file("other.txt").c_str()); });
+    o = runReporting([&] { dumpModelOf(set.MMF, 1, dir.file("other.txt").c_str()); });
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, "Error: model 1 (b), state 2, stream 1: mixtureNum 13 is outside 0..12!\n");
     EXPECT_FALSE(fileExists(dir.file("other.txt")));
@@ -165,17 +166,17 @@ TEST(findSubstituteModel, stringWithoutPlusIsAFailure)
     makeNamedSet(set, {"sil"});
     const char *error = "Error in macroClass::findSubstituteModel(): Cannot find '+' sign!\n";
 
-    Outcome o = runCaptured([&] { set.findSubstituteModel("sil"); });
+    Outcome o = runReporting([&] { findSubstituteModelOf(set.MMF, "sil"); });
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, std::string("modelStr=\"sil\"\n") + error);
 
     std::string longText(400, 'x');
-    o = runCaptured([&] { set.findSubstituteModel(longText); });
+    o = runReporting([&] { findSubstituteModelOf(set.MMF, longText); });
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, "modelStr=\"" + longText + "\"\n" + error);
 
     // The string is text: a '+' after a zero byte is not part of it.
-    o = runCaptured([&] { set.findSubstituteModel(std::string("a-b\0+c", 6)); });
+    o = runReporting([&] { findSubstituteModelOf(set.MMF, std::string("a-b\0+c", 6)); });
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, std::string("modelStr=\"a-b\"\n") + error);
 }

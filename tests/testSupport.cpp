@@ -1,5 +1,7 @@
 #include "testSupport.h"
 
+#include "utility/error.h"
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -72,6 +74,23 @@ Outcome runCaptured(const std::function<void()> &body)
         _exit(0);
     }
     return finish(child, readEnd);
+}
+
+Outcome runReporting(const std::function<void()> &body)
+{
+    Outcome outcome;
+    outcome.exited = true;
+    try {
+        body();
+    } catch (const mac2mod::error &e) {
+        outcome.status = e.status();
+        outcome.out = e.message();
+        outcome.file = e.file();
+        outcome.offset = e.offset();
+        outcome.line = e.line();
+        outcome.column = e.column();
+    }
+    return outcome;
 }
 
 Outcome runProgram(const std::vector<std::string> &argv, const std::string &dir, long fileSizeLimit)

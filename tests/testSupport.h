@@ -11,10 +11,16 @@ struct Outcome {
     bool exited = false;   // false: ended by a signal
     int signal = 0;
     std::string out;       // everything written to standard output
+    std::string file;      // runReporting: the file at fault and where the error was met
+    long offset = -1;
+    int line = 0, column = 0;
 };
 
 // Runs body in a forked child; the child ends with status 0 when body returns.
 Outcome runCaptured(const std::function<void()> &body);
+// Runs body in this process: a mac2mod::error it throws gives the status, the message as the
+// output and the place, as the exiting operation would end; otherwise status 0, no output.
+Outcome runReporting(const std::function<void()> &body);
 // Runs a program with arguments in dir, standard output captured (standard error is left
 // alone). fileSizeLimit > 0 sets RLIMIT_FSIZE in the child with SIGXFSZ ignored.
 Outcome runProgram(const std::vector<std::string> &argv, const std::string &dir,

@@ -9,11 +9,10 @@
 #include <sys/resource.h>
 
 #include "hmm/macroClass.h"
-#include "hmm/readPosition.h"
 #include "hmm/textMacroReader.h"
 #include "macroText.h"
 #include "testSupport.h"
-#include "utility/fatal.h"
+#include "utility/error.h"
 
 using namespace macroText;
 
@@ -34,9 +33,9 @@ void readText(macroClass &set, const std::string &text)
 Outcome failText(const std::string &text)
 {
     textFile file(text);
-    return runCaptured([&] {
+    return runReporting([&] {
         macroClass set;
-        set.readTextMacro(file.path.c_str());
+        readTextMacroFile(set.MMF, file.path.c_str());
     });
 }
 
@@ -248,9 +247,9 @@ TEST(textMacroReader, keywordMessages)
     }
     TempDir dir;
     std::string missing = dir.file("missing.mac");
-    Outcome o = runCaptured([&] {
+    Outcome o = runReporting([&] {
         macroClass set;
-        set.readTextMacro(missing.c_str());
+        readTextMacroFile(set.MMF, missing.c_str());
     });
     EXPECT_EQ(o.status, -1);
     EXPECT_EQ(o.out, "Error: Cannot open \"" + missing + "\".\n");
@@ -348,12 +347,11 @@ std::string variedSet(int modelNum)
 Outcome readInPieces(const std::string &text, int pieces)
 {
     textFile file(text);
-    return runCaptured([&] {
-        hmmSet set{};
-        readTextMacroFile(set, file.path.c_str(), pieces);
-        std::printf("read %d models\n", set.modelNum);
-        std::free(set.model);
-    });
+    macroClass set;
+    Outcome o = runReporting([&] { readTextMacroFile(set.MMF, file.path.c_str(), pieces); });
+    if (o.status == 0)
+        o.out = "read " + std::to_string(set.MMF.modelNum) + " models\n";
+    return o;
 }
 
 }  // namespace
@@ -423,14 +421,15 @@ TEST(textMacroReader, refusedPiecesLeaveTheModelArrayUntouched)
     textFile file(text);
     for (int pieces : {1, 2}) {
         Outcome outcome = runCaptured([&] {
-            setFatalHandler([](int status) {
-                std::printf("grown %ld kB\n", peakKilobytes() - peakBefore);
-                std::fflush(stdout);
-                std::_Exit(status);
-            });
             peakBefore = peakKilobytes();
             macroClass set;
-            readTextMacroFile(set.MMF, file.path.c_str(), pieces);
+            try {
+                readTextMacroFile(set.MMF, file.path.c_str(), pieces);
+            } catch (const mac2mod::error &e) {
+                std::printf("grown %ld kB\n", peakKilobytes() - peakBefore);
+                std::fflush(stdout);
+                std::_Exit(e.status());
+            }
         });
         EXPECT_EQ(outcome.status, 1);
         size_t at = outcome.out.find("grown ");
@@ -448,19 +447,10 @@ TEST(textMacroReader, recordsWhereItStopped)
         {good + "~h \"" + std::string(60, 'n') + "\"\n", "\"nn"},
     };
     for (const auto &c : cases) {
-        textFile file(c.text);
-        Outcome o = runCaptured([&] {
-            setFatalHandler([](int) {
-                std::printf("@%ld\n", lastReadPosition().offset);
-                std::fflush(stdout);
-            });
-            macroClass set;
-            set.readTextMacro(file.path.c_str());
-        });
+        Outcome o = failText(c.text);
         EXPECT_EQ(o.status, 1);
-        size_t at = o.out.rfind('@');
-        ASSERT_NE(at, std::string::npos) << o.out;
-        long offset = std::stol(o.out.substr(at + 1));
+        long offset = o.offset;
+        ASSERT_GE(offset, 0) << o.out;
         EXPECT_EQ(c.text.compare(offset, c.token.size(), c.token), 0) << o.out;
         EXPECT_EQ(offset, static_cast<long>(c.text.rfind(c.token)));
     }

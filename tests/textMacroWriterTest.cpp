@@ -12,6 +12,8 @@
 
 #include "hmm/macroClass.h"
 #include "hmm/modelArray.h"
+#include "hmm/textMacroReader.h"
+#include "hmm/textMacroWriter.h"
 #include "testSupport.h"
 
 namespace {
@@ -243,17 +245,15 @@ void makeReadableSet(macroClass &set)
     }
 }
 
-// Runs check on the set read back from what set was written as, in a child: a reader that
-// stops the process cannot take the test run with it. Failed expectations show up in the
-// child's output.
+// Runs check on the set read back from what set was written as; a refusal is the outcome.
 Outcome readBack(macroClass &set, const std::function<void(const hmmSet &)> &check)
 {
     TempDir dir;
     std::string path = dir.file("set.mac");
     set.writeTextMacro(path.c_str());
-    return runCaptured([&] {
+    return runReporting([&] {
         macroClass back;
-        back.readTextMacro(path.c_str());
+        readTextMacroFile(back.MMF, path.c_str());
         check(back.MMF);
     });
 }
@@ -357,7 +357,7 @@ TEST(textMacroWriter, failedWritesLeaveNoFileAndEndWithMinusOne)
 
     std::string folder = dir.file("folder.mac");
     std::filesystem::create_directory(folder);
-    o = runCaptured([&] { set.writeTextMacro(folder.c_str()); });
+    o = runReporting([&] { writeTextMacroFile(set.MMF, folder.c_str()); });
     EXPECT_EQ(o.status, -1);
     EXPECT_EQ(o.out, "Error: Cannot open \"" + folder + "\".\n");
 }
@@ -384,7 +384,7 @@ TEST(textMacroWriter, countsBeyondCapacityAreRefusedBeforeAnyOutput)
         macroClass set;
         makeReadableSet(set);
         c.spoil(set.MMF);
-        Outcome o = runCaptured([&] { set.writeTextMacro(path.c_str()); });
+        Outcome o = runReporting([&] { writeTextMacroFile(set.MMF, path.c_str()); });
         EXPECT_EQ(o.status, 1);
         EXPECT_EQ(o.out, c.message);
         EXPECT_FALSE(fileExists(path));
