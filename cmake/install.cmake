@@ -1,14 +1,24 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-install(TARGETS utility hmm util mac2mod mmftool
+# The library files carry the project's name: a bare libutil.a would shadow the C library's.
+foreach(library utility hmm util)
+    set_target_properties(${library} PROPERTIES OUTPUT_NAME mac2mod_${library})
+endforeach()
+set(installed utility hmm util)
+if(MAC2MOD_BUILD_PROGRAMS)
+    list(APPEND installed mac2mod mmftool)
+endif()
+install(TARGETS ${installed}
         EXPORT mac2modTargets
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
-foreach(dir utility hmm export util driver)
+# The headers of the installed libraries, under one folder of the project's own that is the
+# targets' include root (driver/ belongs to the program, whose code no library holds).
+foreach(dir utility hmm export util)
     install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir}/
-            DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${dir}
+            DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/mac2mod/${dir}
             FILES_MATCHING PATTERN "*.h")
 endforeach()
 install(EXPORT mac2modTargets
