@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <sys/stat.h>
 
 #include "utility/error.h"
 
@@ -30,15 +31,30 @@ FILE *openFile(const char *path, const char *mode)
     return stream;
 }
 
+namespace {
+
+// A file whose bytes are read. fopen gives a folder as a stream for reading, but one whose
+// reads fail and whose end lies at no real size: it fails as a file that cannot be opened.
+uniqueFile openData(const char *path, const char *mode)
+{
+    uniqueFile stream(openFile(path, mode));
+    struct stat status;
+    if (fstat(fileno(stream.get()), &status) == 0 && S_ISDIR(status.st_mode))
+        openFailure(path);
+    return stream;
+}
+
+}  // namespace
+
 int fileLineCount(const char *path)
 {
-    uniqueFile stream(openFile(path, "r"));
+    uniqueFile stream = openData(path, "r");
     char line[MAX_STR_LEN];
     int count = 0;
     while (!std::feof(stream.get())) {
         if (std::fgets(line, MAX_STR_LEN, stream.get()) && std::strlen(line) == MAX_STR_LEN - 1)
             std::printf("Warning: MAX_STR_LEN too small at line %d of file %s!\n", __LINE__, __FILE__);
-        // A folder opens for reading but never reaches its end: the reads fail for ever.
+        // A failed read never reaches the end: it would be counted for ever.
         if (std::ferror(stream.get()))
             openFailure(path);
         count++;
@@ -48,10 +64,10 @@ int fileLineCount(const char *path)
 
 int fileSize(const char *path)
 {
-    uniqueFile stream(openFile(path, "r"));
+    uniqueFile stream = openData(path, "r");
     std::fseek(stream.get(), 0, SEEK_END);
     long size = std::ftell(stream.get());
-    // A folder has no size (-1), which fileRead would go on to allocate.
+    // A stream without a position (a pipe) has no size for fileRead to allocate.
     if (size < 0)
         openFailure(path);
     return static_cast<int>(size);
@@ -60,7 +76,7 @@ int fileSize(const char *path)
 char *fileRead(const char *path, int &size)
 {
     size = fileSize(path);
-    uniqueFile stream(openFile(path, "rb"));
+    uniqueFile stream = openData(path, "rb");
     char *bytes = static_cast<char *>(std::malloc(size));
     if (std::fread(bytes, size, 1, stream.get()) != 1 && size > 0)
         std::memset(bytes, 0, size);   // a file that shrank since its size was taken

@@ -12,11 +12,11 @@ constexpr int MAX_STR_LEN = 1000;
 
 // Prints "Error: ", the message as plain text and a line end, then ends with status -1.
 [[noreturn]] void errorExit(const char *message);
-// fopen, or "Error: Cannot open \"path\"." and status -1. Never returns null.
+// fopen, or "Error: Cannot open \"path\"." and status -1. Never returns null. The readers
+// below fail the same way on a file that opens but cannot be read (a folder).
 FILE *fileOpen(const char *path, const char *mode);
 // Lines as fgets cuts them into pieces of at most MAX_STR_LEN - 1 characters; a piece that
 // fills the buffer is counted and warned about. A last line without a line end is not counted.
-// A file that cannot be read (a folder) fails as one that cannot be opened.
 int fileLineCount(const char *path);
 int fileSize(const char *path);
 int streamSize(FILE *stream);
