@@ -21,18 +21,6 @@ namespace {
     throw error("Error: Cannot open \"" + std::string(path) + "\".\n", -1).at(path);
 }
 
-}  // namespace
-
-FILE *openFile(const char *path, const char *mode)
-{
-    FILE *stream = std::fopen(path, mode);
-    if (!stream)
-        openFailure(path);
-    return stream;
-}
-
-namespace {
-
 // A file whose bytes are read. fopen gives a folder as a stream for reading, but one whose
 // reads fail and whose end lies at no real size: it fails as a file that cannot be opened.
 uniqueFile openData(const char *path, const char *mode)
@@ -45,6 +33,14 @@ uniqueFile openData(const char *path, const char *mode)
 }
 
 }  // namespace
+
+FILE *openFile(const char *path, const char *mode)
+{
+    FILE *stream = std::fopen(path, mode);
+    if (!stream)
+        openFailure(path);
+    return stream;
+}
 
 int fileLineCount(const char *path)
 {
