@@ -49,12 +49,12 @@ TEST(arrayRead, extensionChoosesTheFormExactly)
 
     for (std::string name : {"a.Txt", "a.bin2", "a", "a.Bin"}) {
         std::string path = dir.file(name);
-        Outcome o = runCaptured([&] { intArrayRead(path.c_str(), ints, 2); });
-        EXPECT_EQ(o.status, 1) << name;
-        EXPECT_EQ(o.out, "Error in reading " + path +
-                             ": The only allowed extension are \"txt\" and \"bin\".\n");
-        o = runCaptured([&] { doubleArrayRead(path.c_str(), doubles, 2); });
-        EXPECT_EQ(o.status, 1) << name;
+        mac2mod::error e = thrownBy([&] { mac2mod::intArrayRead(path.c_str(), ints, 2); });
+        EXPECT_EQ(e.status(), 1) << name;
+        EXPECT_EQ(e.message(), "Error in reading " + path +
+                                   ": The only allowed extension are \"txt\" and \"bin\".\n");
+        e = thrownBy([&] { mac2mod::doubleArrayRead(path.c_str(), doubles, 2); });
+        EXPECT_EQ(e.status(), 1) << name;
     }
 }
 
@@ -121,9 +121,10 @@ TEST(arrayRead, missingFileIsTheOpenFailure)
     TempDir dir;
     std::string path = dir.file("none.bin");
     int values[1];
-    Outcome o = runCaptured([&] { intArrayRead(path.c_str(), values, 1); });
-    EXPECT_EQ(o.status, -1);
-    EXPECT_EQ(o.out, "Error: Cannot open \"" + path + "\".\n");
+    mac2mod::error e = thrownBy([&] { mac2mod::intArrayRead(path.c_str(), values, 1); });
+    EXPECT_EQ(e.status(), -1);
+    EXPECT_EQ(e.message(), "Error: Cannot open \"" + path + "\".\n");
+    EXPECT_EQ(e.file(), path);
 }
 
 TEST(valueWriters, appendAndWriteExactLines)
@@ -147,12 +148,13 @@ TEST(valueWriters, failedAppendLeavesTheLogAsItWas)
     TempDir dir;
     std::string log = dir.file("log.txt");
     writeFile(log, "0.500000\n");
-    Outcome o = runCaptured([&] {
-        limitFileSize(12);
-        floatAppend(3.0f, log.c_str());
+    mac2mod::error e = thrownBy([&] {
+        ScopedFileSizeLimit limit(12);
+        mac2mod::floatAppend(3.0f, log.c_str());
     });
-    EXPECT_EQ(o.status, -1);
-    EXPECT_EQ(o.out, "Error: cannot write \"" + log + "\".\n");
+    EXPECT_EQ(e.status(), -1);
+    EXPECT_EQ(e.message(), "Error: cannot write \"" + log + "\".\n");
+    EXPECT_EQ(e.file(), log);
     EXPECT_EQ(readFile(log), "0.500000\n");
 }
 
@@ -196,18 +198,18 @@ TEST(listFiles, failedWriteLeavesNoFile)
 {
     TempDir dir;
     std::string path = dir.file("big.txt");
-    Outcome o = runCaptured([&] {
-        limitFileSize(100);
-        intListWrite(path.c_str(), std::vector<int>(100, 12345));
+    mac2mod::error e = thrownBy([&] {
+        ScopedFileSizeLimit limit(100);
+        mac2mod::intListWrite(path.c_str(), std::vector<int>(100, 12345));
     });
-    EXPECT_EQ(o.status, -1);
-    EXPECT_EQ(o.out, "Error: cannot write \"" + path + "\".\n");
+    EXPECT_EQ(e.status(), -1);
+    EXPECT_EQ(e.message(), "Error: cannot write \"" + path + "\".\n");
     EXPECT_FALSE(fileExists(path));
 
     std::string missing = dir.file("no/dir.txt");
-    o = runCaptured([&] { stringListWrite(missing.c_str(), {"a"}); });
-    EXPECT_EQ(o.status, -1);
-    EXPECT_EQ(o.out, "Error: Cannot open \"" + missing + "\".\n");
+    e = thrownBy([&] { mac2mod::stringListWrite(missing.c_str(), {"a"}); });
+    EXPECT_EQ(e.status(), -1);
+    EXPECT_EQ(e.message(), "Error: Cannot open \"" + missing + "\".\n");
 }
 
 TEST(lineListRead, dropsCommentLinesAndKeepsEmptyOnes)
@@ -231,9 +233,10 @@ TEST(lineListRead, dropsCommentLinesAndKeepsEmptyOnes)
     EXPECT_TRUE(lines.empty());
 
     std::string missing = dir.file("missing%s.txt");
-    Outcome o = runCaptured([&] { lineListRead(missing.c_str(), lines, '#'); });
-    EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.out, "Unable to open \"" + missing + "\"!\n");
+    mac2mod::error e = thrownBy([&] { mac2mod::lineListRead(missing.c_str(), lines, '#'); });
+    EXPECT_EQ(e.status(), 1);
+    EXPECT_EQ(e.message(), "Unable to open \"" + missing + "\"!\n");
+    EXPECT_EQ(e.file(), missing);
 }
 
 TEST(tableRead, splitsEachLineAtTabs)

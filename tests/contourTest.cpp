@@ -38,9 +38,11 @@ TEST(stretchMatch, findsTheRatioThatFitsAndStopsAtTheReferenceLength)
     EXPECT_EQ(stretchMatch(src, 2, ref, 3, 3, 4, 2, 1, w3.err.data(), w3.work.data(), best), 1e10);
     EXPECT_EQ(best, 0);
 
-    Outcome o = runCaptured([&] { stretchMatch(src, 2, ref, 3, 1, 1, 2, 5, w3.err.data(), w3.work.data(), best); });
-    EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.out, "Unknown method!\n");
+    mac2mod::error e = thrownBy([&] {
+        mac2mod::stretchMatch(src, 2, ref, 3, 1, 1, 2, 5, w3.err.data(), w3.work.data(), best);
+    });
+    EXPECT_EQ(e.status(), 1);
+    EXPECT_EQ(e.message(), "Unknown method!\n");
 }
 
 TEST(stretchMatchLS, removesTheOffsetAndReportsEachCandidate)
@@ -90,11 +92,12 @@ TEST(stretchMatchLS, triesOnlyTheLengthsThatFit)
     });
     EXPECT_EQ(o.out, "In LS!\nIn LS!\ne=1e+10 best=0\n");
 
-    o = runCaptured([&] {
+    // What was printed before the failure stays before its message.
+    o = runReporting([&] {
         Work w(2);
         int best = -1;
-        stretchMatchLS(src, 2, ref, 3, 1, 1, 2, 0, w.err.data(), w.shift.data(), w.work.data(),
-                       w.diff.data(), best);
+        mac2mod::stretchMatchLS(src, 2, ref, 3, 1, 1, 2, 0, w.err.data(), w.shift.data(),
+                                w.work.data(), w.diff.data(), best);
     });
     EXPECT_EQ(o.status, 1);
     EXPECT_EQ(o.out, "In LS!\ni = 0\nnewPitch = 0 10 \nUnknown distance type!\n");
@@ -131,7 +134,7 @@ TEST(slideMatch, slidesTheShorterAlongTheLongerInEitherOrder)
     EXPECT_EQ(position, -1);
     EXPECT_EQ(shift, 1e10);
 
-    Outcome o = runCaptured([&] { slideMatch(a, 3, b, 5, 7, shift, position); });
-    EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.out, "Unknown distance type!\n");
+    mac2mod::error e = thrownBy([&] { mac2mod::slideMatch(a, 3, b, 5, 7, shift, position); });
+    EXPECT_EQ(e.status(), 1);
+    EXPECT_EQ(e.message(), "Unknown distance type!\n");
 }

@@ -2,28 +2,57 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "testSupport.h"
-#include "utility/fatal.h"
 #include "utility/fileUtil.h"
 
 TEST(fileOpen, missingFileIsFatalWithQuotedPath)
 {
     TempDir dir;
     std::string path = dir.file("no%such%d.mac");
-    Outcome o = runCaptured([&] { fileOpen(path.c_str(), "r"); });
-    EXPECT_EQ(o.status, -1);
-    EXPECT_EQ(o.out, "Error: Cannot open \"" + path + "\".\n");
+    mac2mod::error e = thrownBy([&] { mac2mod::openFile(path.c_str(), "r"); });
+    EXPECT_EQ(e.status(), -1);
+    EXPECT_EQ(e.message(), "Error: Cannot open \"" + path + "\".\n");
+    EXPECT_EQ(e.file(), path);
 }
 
 TEST(fileOpen, longPathIsPrintedWhole)
 {
     TempDir dir;
     std::string path = dir.file(std::string(300, 'x') + "/a");
-    Outcome o = runCaptured([&] { fileOpen(path.c_str(), "w"); });
-    EXPECT_EQ(o.status, -1);
-    EXPECT_EQ(o.out, "Error: Cannot open \"" + path + "\".\n");
+    mac2mod::error e = thrownBy([&] { mac2mod::openFile(path.c_str(), "w"); });
+    EXPECT_EQ(e.status(), -1);
+    EXPECT_EQ(e.message(), "Error: Cannot open \"" + path + "\".\n");
+}
+
+// A folder opens for reading, but has neither lines nor a size: each reader fails as if it
+// could not be opened, rather than looping for ever or allocating a size of -1.
+TEST(fileReaders, missingFileOrFolderIsTheOpenFailure)
+{
+    TempDir dir;
+    std::string folder = dir.file("folder");
+    std::filesystem::create_directory(folder);
+    int size = 0;
+    std::string text;
+    for (const std::string &path : {folder, dir.file("missing")}) {
+        const std::vector<std::pair<const char *, std::function<void()>>> readers = {
+            {"fileLineCount", [&] { mac2mod::fileLineCount(path.c_str()); }},
+            {"fileSize", [&] { mac2mod::fileSize(path.c_str()); }},
+            {"fileRead", [&] { mac2mod::fileRead(path.c_str(), size); }},
+            {"fileReadString", [&] { mac2mod::fileReadString(path.c_str(), text); }},
+        };
+        for (const auto &[name, read] : readers) {
+            mac2mod::error e = thrownBy(read);
+            EXPECT_EQ(e.status(), -1) << name << " " << path;
+            EXPECT_EQ(e.message(), "Error: Cannot open \"" + path + "\".\n") << name;
+            EXPECT_EQ(e.file(), path) << name;
+        }
+    }
 }
 
 TEST(errorExit, printsMessageAsTextAndEndsWithMinusOne)
@@ -34,11 +63,14 @@ TEST(errorExit, printsMessageAsTextAndEndsWithMinusOne)
     EXPECT_EQ(o.out, "Error: 100% %s done\n");
 }
 
-TEST(fatalExit, flushesWhatWasPrintedBefore)
+TEST(exitWith, flushesWhatWasPrintedBefore)
 {
-    Outcome o = runCaptured([] { fatalf(3, "partial line without end"); });
+    Outcome o = runCaptured([] {
+        std::printf("before ");
+        mac2mod::exitWith(mac2mod::error("partial line without end", 3));
+    });
     EXPECT_EQ(o.status, 3);
-    EXPECT_EQ(o.out, "partial line without end");
+    EXPECT_EQ(o.out, "before partial line without end");
 }
 
 TEST(fileExtension, takesTextAfterLastDotAnywhere)
@@ -141,10 +173,4 @@ TEST(fileRead, readsAllBytesIncludingZeros)
     writeFile(path, "whole text");
     fileReadString(path.c_str(), text);
     EXPECT_EQ(text, "whole text");
-}
-
-TEST(secondsWait, zeroReturnsAtOnce)
-{
-    secondsWait(0);
-    SUCCEED();
 }

@@ -52,9 +52,9 @@ TEST(matrixCreate, zeroFilledRowsAndEmptyShapes)
     EXPECT_NE(noColumns[1], nullptr);
     freeMatrix(noColumns, 2);
 
-    Outcome o = runCaptured([] { matrixCreate(-1, 3, 8); });
-    EXPECT_EQ(o.status, -1);
-    EXPECT_EQ(o.out, "Error: Error in matrixCreate!\n");
+    mac2mod::error e = thrownBy([] { mac2mod::matrixCreate(-1, 3, 8); });
+    EXPECT_EQ(e.status(), -1);
+    EXPECT_EQ(e.message(), "Error: Error in matrixCreate!\n");
 }
 
 TEST(rounding, halvesGoAwayFromZero)
@@ -101,10 +101,10 @@ TEST(gapFills, holesMoveBehindAndZerosTakeThePreviousValue)
     EXPECT_EQ(v, (std::vector<double>{3, 3, 3, 5, 5}));
 
     v = {0, 1};
-    Outcome o = runCaptured([&] { zeroFill(v.data(), 2); });
-    EXPECT_EQ(o.status, 1);
-    EXPECT_TRUE(std::regex_match(o.out, std::regex("Wrong format at line [0-9]+ of file .*numeric\\.cpp\n")))
-        << o.out;
+    mac2mod::error e = thrownBy([&] { mac2mod::zeroFill(v.data(), 2); });
+    EXPECT_EQ(e.status(), 1);
+    EXPECT_TRUE(std::regex_match(e.message(), std::regex("Wrong format at line [0-9]+ of file .*numeric\\.cpp\n")))
+        << e.message();
 }
 
 TEST(linearResample, interpolatesBetweenNeighbours)
@@ -154,9 +154,9 @@ TEST(vectorStatistics, medianMeanDistanceAndMinimum)
     double a[] = {1, 2, 3}, b[] = {2, 0, 3};
     EXPECT_EQ(vectorDistance(a, b, 3, 1), 3);
     EXPECT_EQ(vectorDistance(a, b, 3, 2), 5);
-    Outcome o = runCaptured([&] { vectorDistance(a, b, 3, 3); });
-    EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.out, "Unknown method!\n");
+    mac2mod::error e = thrownBy([&] { mac2mod::vectorDistance(a, b, 3, 3); });
+    EXPECT_EQ(e.status(), 1);
+    EXPECT_EQ(e.message(), "Unknown method!\n");
 
     int index = -5;
     v = {2, 1, 1};

@@ -66,22 +66,24 @@ TEST(outputFile, failuresEndWithMinusOneAndRemoveThePartialFile)
 {
     TempDir dir;
     std::string path = dir.file("big.txt");
-    Outcome o = runCaptured([&] {
-        limitFileSize(4096);
+    mac2mod::error e = thrownBy([&] {
+        ScopedFileSizeLimit limit(4096);
         outputFile out(path.c_str(), "w");
         for (int k = 0; k < 10000; k++)
             out.printf("line %d\n", k);
         out.close();
     });
-    EXPECT_EQ(o.status, -1);
-    EXPECT_EQ(o.out, "Error: cannot write \"" + path + "\".\n");
+    EXPECT_EQ(e.status(), -1);
+    EXPECT_EQ(e.message(), "Error: cannot write \"" + path + "\".\n");
+    EXPECT_EQ(e.file(), path);
     EXPECT_FALSE(fileExists(path));
 
     std::string missing = dir.file("no/such/dir.bin");
-    o = runCaptured([&] { outputFile out(missing.c_str(), "wb"); });
-    EXPECT_EQ(o.status, -1);
-    EXPECT_EQ(o.out, "Error: Cannot open \"" + missing + "\".\n");
-    o = runCaptured([&] { outputFile out(missing.c_str(), "wb", true, "Error: no room for [%s]\n"); });
-    EXPECT_EQ(o.status, -1);
-    EXPECT_EQ(o.out, "Error: no room for [" + missing + "]\n");
+    e = thrownBy([&] { outputFile out(missing.c_str(), "wb"); });
+    EXPECT_EQ(e.status(), -1);
+    EXPECT_EQ(e.message(), "Error: Cannot open \"" + missing + "\".\n");
+    e = thrownBy([&] { outputFile out(missing.c_str(), "wb", true, "Error: no room for [%s]\n"); });
+    EXPECT_EQ(e.status(), -1);
+    EXPECT_EQ(e.message(), "Error: no room for [" + missing + "]\n");
+    EXPECT_EQ(e.file(), missing);
 }

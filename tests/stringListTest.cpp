@@ -49,9 +49,9 @@ TEST(listMatch, testsThePositionOfTheFirstOccurrence)
     // An invalid matchPos is noticed only at an entry that holds the pattern.
     listMatch(list, "zz", found, 9);
     EXPECT_EQ(found, (ints{}));
-    Outcome o = runCaptured([&] { listMatch(list, "ca", found, 9); });
-    EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.out, "Unknown matchPos\n");
+    mac2mod::error e = thrownBy([&] { mac2mod::listMatch(list, "ca", found, 9); });
+    EXPECT_EQ(e.status(), 1);
+    EXPECT_EQ(e.message(), "Unknown matchPos\n");
 }
 
 TEST(listSearch, bisectsExactlyOrByPrefix)

@@ -1,6 +1,6 @@
 #include "testSupport.h"
 
-#include "utility/error.h"
+#include <gtest/gtest.h>
 
 #include <csignal>
 #include <cstdio>
@@ -62,7 +62,77 @@ pid_t forkCaptured(int &readEnd)
     return child;
 }
 
+// Standard output sent to a temporary file while the object lives.
+class stdoutToFile {
+public:
+    stdoutToFile() : file_(std::tmpfile()), saved_(-1)
+    {
+        if (!file_)
+            throw std::runtime_error("tmpfile failed");
+        std::fflush(stdout);
+        saved_ = dup(STDOUT_FILENO);
+        dup2(fileno(file_), STDOUT_FILENO);
+    }
+    ~stdoutToFile()
+    {
+        restore();
+        std::fclose(file_);
+    }
+    // Everything written so far; standard output is back where it was.
+    std::string text()
+    {
+        restore();
+        lseek(fileno(file_), 0, SEEK_SET);
+        return drain(fileno(file_));
+    }
+
+private:
+    void restore()
+    {
+        if (saved_ < 0)
+            return;
+        std::fflush(stdout);
+        dup2(saved_, STDOUT_FILENO);
+        close(saved_);
+        saved_ = -1;
+    }
+
+    FILE *file_;
+    int saved_;
+};
+
 }  // namespace
+
+Outcome runReporting(const std::function<void()> &body)
+{
+    Outcome outcome;
+    outcome.exited = true;
+    std::string message;
+    stdoutToFile captured;
+    try {
+        body();
+    } catch (const mac2mod::error &e) {
+        outcome.status = e.status();
+        message = e.message();
+        outcome.file = e.file();
+        outcome.offset = e.offset();
+        outcome.line = e.line();
+        outcome.column = e.column();
+    }
+    outcome.out = captured.text() + message;
+    return outcome;
+}
+
+mac2mod::error thrownBy(const std::function<void()> &body)
+{
+    try {
+        body();
+    } catch (const mac2mod::error &e) {
+        return e;
+    }
+    ADD_FAILURE() << "no mac2mod::error was thrown";
+    return mac2mod::error("", 0);
+}
 
 Outcome runCaptured(const std::function<void()> &body)
 {
@@ -74,23 +144,6 @@ Outcome runCaptured(const std::function<void()> &body)
         _exit(0);
     }
     return finish(child, readEnd);
-}
-
-Outcome runReporting(const std::function<void()> &body)
-{
-    Outcome outcome;
-    outcome.exited = true;
-    try {
-        body();
-    } catch (const mac2mod::error &e) {
-        outcome.status = e.status();
-        outcome.out = e.message();
-        outcome.file = e.file();
-        outcome.offset = e.offset();
-        outcome.line = e.line();
-        outcome.column = e.column();
-    }
-    return outcome;
 }
 
 Outcome runProgram(const std::vector<std::string> &argv, const std::string &dir, long fileSizeLimit)
@@ -163,4 +216,19 @@ void limitFileSize(long limit)
     std::signal(SIGXFSZ, SIG_IGN);
     struct rlimit rl = {static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
     setrlimit(RLIMIT_FSIZE, &rl);
+}
+
+ScopedFileSizeLimit::ScopedFileSizeLimit(long limit)
+{
+    getrlimit(RLIMIT_FSIZE, &previous_);
+    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit rl = previous_;
+    rl.rlim_cur = static_cast<rlim_t>(limit);
+    setrlimit(RLIMIT_FSIZE, &rl);
+}
+
+ScopedFileSizeLimit::~ScopedFileSizeLimit()
+{
+    setrlimit(RLIMIT_FSIZE, &previous_);
+    std::signal(SIGXFSZ, previousHandler_);
 }

@@ -1,10 +1,14 @@
 // Shared test tools: running code in a child process with its standard output captured,
-// temporary folders, and whole-file reads and writes.
+// running a throwing routine in this process as its exiting wrapper would end, temporary
+// folders, and whole-file reads and writes.
 #pragma once
 
 #include <functional>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
+
+#include "utility/error.h"
 
 struct Outcome {
     int status = 0;        // exit status as the program passed it (-1 for exit(-1))
@@ -18,9 +22,13 @@ struct Outcome {
 
 // Runs body in a forked child; the child ends with status 0 when body returns.
 Outcome runCaptured(const std::function<void()> &body);
-// Runs body in this process: a mac2mod::error it throws gives the status, the message as the
-// output and the place, as the exiting operation would end; otherwise status 0, no output.
+// Runs body in this process with standard output captured. A mac2mod::error it throws gives
+// what its exiting wrapper would: the message after whatever body printed, and the error's
+// status; a body that returns has status 0. Always exited.
 Outcome runReporting(const std::function<void()> &body);
+// The mac2mod::error body throws, with its place. A body that throws none fails the test and
+// gives an error of status 0 and an empty message.
+mac2mod::error thrownBy(const std::function<void()> &body);
 // Runs a program with arguments in dir, standard output captured (standard error is left
 // alone). fileSizeLimit > 0 sets RLIMIT_FSIZE in the child with SIGXFSZ ignored.
 Outcome runProgram(const std::vector<std::string> &argv, const std::string &dir,
@@ -55,3 +63,17 @@ std::string readFile(const std::string &path);
 bool fileExists(const std::string &path);
 // Ends the calling (child) process's writes past limit bytes with EFBIG instead of SIGXFSZ.
 void limitFileSize(long limit);
+
+// The same for this process, for the life of the object; the limit and SIGXFSZ handling
+// before it come back on destruction.
+class ScopedFileSizeLimit {
+public:
+    explicit ScopedFileSizeLimit(long limit);
+    ~ScopedFileSizeLimit();
+    ScopedFileSizeLimit(const ScopedFileSizeLimit &) = delete;
+    ScopedFileSizeLimit &operator=(const ScopedFileSizeLimit &) = delete;
+
+private:
+    struct rlimit previous_;
+    void (*previousHandler_)(int);
+};

@@ -71,9 +71,10 @@ TEST(sylTime2file, writesTheLabelListInHundredNanosecondUnits)
 
     std::filesystem::create_directory(dir.file("taken"));
     std::string taken = dir.file("taken");
-    Outcome o = runCaptured([&] { util.sylTime2file(taken.c_str(), &c, names); });
-    EXPECT_EQ(o.status, -1);
-    EXPECT_EQ(o.out, "Error: Cannot open \"" + taken + "\".\n");
+    mac2mod::error e = thrownBy([&] { mac2mod::sylTime2file(taken.c_str(), &c, names); });
+    EXPECT_EQ(e.status(), -1);
+    EXPECT_EQ(e.message(), "Error: Cannot open \"" + taken + "\".\n");
+    EXPECT_EQ(e.file(), taken);
 }
 
 TEST(answer2file, writesAnswerAndWidthSevenLogProbForAtMostOneHundred)
@@ -171,23 +172,24 @@ TEST(candidates, recordsThatWouldReadOutsideTheArraysAreRefused)
 
     arena.records[1].sylNum = MAX_SYL_NUM + 1;
     auto expectRefused = [&](const std::function<void()> &body, const std::string &message) {
-        Outcome o = runCaptured(body);
+        // Nothing printed either: the record is refused before the listing starts.
+        Outcome o = runReporting(body);
         EXPECT_EQ(o.status, 1);
         EXPECT_EQ(o.out, message);
     };
-    expectRefused([&] { util.answer2file("answer.txt", arena.get(), 2, names); }, tooMany);
-    expectRefused([&] { util.getAnswers(arena.get(), 2, names, 5); }, tooMany);
-    expectRefused([&] { util.printCandidates(arena.get(), 2, names); }, tooMany);
-    expectRefused([&] { util.sylTime2file("sylTime.mlf", arena.get()[1], names); }, tooMany);
+    expectRefused([&] { mac2mod::answer2file("answer.txt", arena.get(), 2, names); }, tooMany);
+    expectRefused([&] { mac2mod::getAnswers(arena.get(), 2, names, 5); }, tooMany);
+    expectRefused([&] { mac2mod::printCandidates(arena.get(), 2, names); }, tooMany);
+    expectRefused([&] { mac2mod::sylTime2file("sylTime.mlf", arena.get()[1], names); }, tooMany);
     EXPECT_FALSE(fileExists("answer.txt"));
     EXPECT_FALSE(fileExists("sylTime.mlf"));
     // Records past those a routine uses are not looked at.
     EXPECT_EQ(util.getAnswers(arena.get(), 2, names, 1), (std::vector<std::string>{"ma"}));
 
     arena.records[1] = candidate({NI, 5}, {1, 2}, -2);
-    expectRefused([&] { util.getAnswers(arena.get(), 2, names, 5); }, badId);
+    expectRefused([&] { mac2mod::getAnswers(arena.get(), 2, names, 5); }, badId);
     arena.records[1].sylPath[1] = -1;
-    expectRefused([&] { util.getAnswers(arena.get(), 2, names, 5); },
+    expectRefused([&] { mac2mod::getAnswers(arena.get(), 2, names, 5); },
                   "Bad candidate record: syllable identifier -1 is outside the 5 syllable names.\n");
 
     // A bad best candidate beyond the answer list is found before any file is written.
@@ -195,6 +197,6 @@ TEST(candidates, recordsThatWouldReadOutsideTheArraysAreRefused)
     arena.records[1].logProb = 0;
     for (int i = 0; i < ANSWER_NUM; i++)
         arena.records.insert(arena.records.begin(), candidate({MA}, {1}, -3));
-    expectRefused([&] { util.result2file(arena.get(), arena.size(), names); }, badId);
+    expectRefused([&] { mac2mod::result2file(arena.get(), arena.size(), names); }, badId);
     EXPECT_FALSE(fileExists("answer.txt"));
 }

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "utility/fatal.h"
+#include "utility/error.h"
 #include "utility/outputFile.h"
 
 namespace {
@@ -17,13 +17,13 @@ const int LISTED_NUM = 5;   // records shown by printCandidates
 void checkSyllables(const candidateRecord &candidate, const std::vector<std::string> &sylNameList)
 {
     if (candidate.sylNum < 0 || candidate.sylNum > MAX_SYL_NUM)
-        fatalf(1, "Bad candidate record: sylNum %d is outside 0 ... %d.\n", candidate.sylNum,
-               MAX_SYL_NUM);
+        mac2mod::raisef(1, "Bad candidate record: sylNum %d is outside 0 ... %d.\n",
+                        candidate.sylNum, MAX_SYL_NUM);
     for (int j = 0; j < candidate.sylNum; j++) {
         int id = candidate.sylPath[j];
         if (id < 0 || static_cast<size_t>(id) >= sylNameList.size())
-            fatalf(1, "Bad candidate record: syllable identifier %d is outside the %zu syllable names.\n",
-                   id, sylNameList.size());
+            mac2mod::raisef(1, "Bad candidate record: syllable identifier %d is outside the %zu syllable names.\n",
+                            id, sylNameList.size());
     }
 }
 
@@ -58,8 +58,8 @@ int64_t labelTime(int64_t frame)
 
 }  // namespace
 
-void utilClass::sylTime2file(const char *path, const candidateRecord *candidate,
-                             const std::vector<std::string> &sylNameList)
+void mac2mod::sylTime2file(const char *path, const candidateRecord *candidate,
+                           const std::vector<std::string> &sylNameList)
 {
     checkSyllables(*candidate, sylNameList);
     outputFile out(path, "w");
@@ -76,8 +76,8 @@ void utilClass::sylTime2file(const char *path, const candidateRecord *candidate,
     out.close();
 }
 
-void utilClass::answer2file(const char *path, candidateRecord *const *p2arena, int candidateNum,
-                            const std::vector<std::string> &sylNameList)
+void mac2mod::answer2file(const char *path, candidateRecord *const *p2arena, int candidateNum,
+                          const std::vector<std::string> &sylNameList)
 {
     int count = std::min(candidateNum, ANSWER_NUM);
     checkSyllables(p2arena, count, sylNameList);
@@ -90,10 +90,10 @@ void utilClass::answer2file(const char *path, candidateRecord *const *p2arena, i
 }
 
 // Without a candidate that may be chosen as the best there is no label file to write.
-void utilClass::result2file(candidateRecord *const *p2arena, int candidateNum,
-                            const std::vector<std::string> &sylNameList)
+void mac2mod::result2file(candidateRecord *const *p2arena, int candidateNum,
+                          const std::vector<std::string> &sylNameList)
 {
-    int best = findBestCandidate(p2arena, candidateNum);
+    int best = utilClass().findBestCandidate(p2arena, candidateNum);
     if (best >= 0)
         checkSyllables(*p2arena[best], sylNameList);
     answer2file("answer.txt", p2arena, candidateNum, sylNameList);
@@ -102,9 +102,9 @@ void utilClass::result2file(candidateRecord *const *p2arena, int candidateNum,
 }
 
 // The first min(candidateNum, maxNum) answers, and at least one when there is a candidate.
-std::vector<std::string> utilClass::getAnswers(candidateRecord *const *p2arena, int candidateNum,
-                                               const std::vector<std::string> &sylNameList,
-                                               int maxNum)
+std::vector<std::string> mac2mod::getAnswers(candidateRecord *const *p2arena, int candidateNum,
+                                             const std::vector<std::string> &sylNameList,
+                                             int maxNum)
 {
     int count = std::min(candidateNum, std::max(maxNum, 1));
     checkSyllables(p2arena, count, sylNameList);
@@ -127,8 +127,8 @@ int utilClass::findBestCandidate(candidateRecord *const *p2arena, int candidateN
     return index;
 }
 
-void utilClass::printCandidates(candidateRecord *const *p2arena, int candidateNum,
-                                const std::vector<std::string> &sylNameList)
+void mac2mod::printCandidates(candidateRecord *const *p2arena, int candidateNum,
+                              const std::vector<std::string> &sylNameList)
 {
     int count = std::min(candidateNum, LISTED_NUM);
     checkSyllables(p2arena, count, sylNameList);
@@ -141,4 +141,35 @@ void utilClass::printCandidates(candidateRecord *const *p2arena, int candidateNu
                         sylNameList[c.sylPath[j]].c_str(), static_cast<double>(c.sylLogProb[j]));
     }
     std::fflush(stdout);
+}
+
+void utilClass::sylTime2file(const char *path, const candidateRecord *candidate,
+                             const std::vector<std::string> &sylNameList)
+{
+    mac2mod::orExit([&] { mac2mod::sylTime2file(path, candidate, sylNameList); });
+}
+
+void utilClass::answer2file(const char *path, candidateRecord *const *p2arena, int candidateNum,
+                            const std::vector<std::string> &sylNameList)
+{
+    mac2mod::orExit([&] { mac2mod::answer2file(path, p2arena, candidateNum, sylNameList); });
+}
+
+void utilClass::result2file(candidateRecord *const *p2arena, int candidateNum,
+                            const std::vector<std::string> &sylNameList)
+{
+    mac2mod::orExit([&] { mac2mod::result2file(p2arena, candidateNum, sylNameList); });
+}
+
+std::vector<std::string> utilClass::getAnswers(candidateRecord *const *p2arena, int candidateNum,
+                                               const std::vector<std::string> &sylNameList,
+                                               int maxNum)
+{
+    return mac2mod::orExit([&] { return mac2mod::getAnswers(p2arena, candidateNum, sylNameList, maxNum); });
+}
+
+void utilClass::printCandidates(candidateRecord *const *p2arena, int candidateNum,
+                                const std::vector<std::string> &sylNameList)
+{
+    mac2mod::orExit([&] { mac2mod::printCandidates(p2arena, candidateNum, sylNameList); });
 }

@@ -12,6 +12,10 @@
 // sylNum is outside 0 ... MAX_SYL_NUM, or whose syllable identifier is not an index into the
 // name list, is refused with a message and status 1 before anything is written or printed.
 // result2file writes no label file when no candidate has status 3.
+//
+// The members print a failure's message on standard output and end the process with its
+// status; the free functions of the same names in namespace mac2mod throw it as
+// mac2mod::error.
 #pragma once
 
 #include <string>
@@ -45,3 +49,16 @@ public:
     void printCandidates(candidateRecord *const *p2arena, int candidateNum,
                          const std::vector<std::string> &sylNameList);
 };
+
+namespace mac2mod {
+void sylTime2file(const char *path, const candidateRecord *candidate,
+                  const std::vector<std::string> &sylNameList);
+void answer2file(const char *path, candidateRecord *const *p2arena, int candidateNum,
+                 const std::vector<std::string> &sylNameList);
+void result2file(candidateRecord *const *p2arena, int candidateNum,
+                 const std::vector<std::string> &sylNameList);
+std::vector<std::string> getAnswers(candidateRecord *const *p2arena, int candidateNum,
+                                    const std::vector<std::string> &sylNameList, int maxNum);
+void printCandidates(candidateRecord *const *p2arena, int candidateNum,
+                     const std::vector<std::string> &sylNameList);
+}  // namespace mac2mod

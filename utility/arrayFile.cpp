@@ -8,9 +8,11 @@
 #include <sstream>
 
 #include "utility/byteOrder.h"
-#include "utility/fatal.h"
+#include "utility/error.h"
 #include "utility/fileUtil.h"
 #include "utility/outputFile.h"
+
+namespace mac2mod {
 
 namespace {
 
@@ -29,18 +31,17 @@ void arrayRead(const char *path, T *values, int count, void (*readBin)(const cha
         return readBin(path, values, count);
     if (isExtension(path, "txt", "TXT"))
         return readTxt(path, values, count);
-    fatalf(1, "Error in reading %s: The only allowed extension are \"txt\" and \"bin\".\n", path);
+    raisef(1, "Error in reading %s: The only allowed extension are \"txt\" and \"bin\".\n", path);
 }
 
 // At most count conversions; an element the file gives no value for keeps what it held.
 template <typename T>
 void textArrayRead(const char *path, T *values, int count, const char *format)
 {
-    FILE *stream = fileOpen(path, "r");
+    uniqueFile stream(openFile(path, "r"));
     for (int i = 0; i < count; i++)
-        if (std::fscanf(stream, format, &values[i]) != 1)
+        if (std::fscanf(stream.get(), format, &values[i]) != 1)
             break;   // every later conversion would fail too
-    std::fclose(stream);
 }
 
 template <typename T>
@@ -65,23 +66,22 @@ void binaryArrayRead(const char *path, T *values, int count)
     static_assert(sizeof(T) == 4 || sizeof(T) == 8, "4- or 8-byte items only");
     constexpr int chunk = 512;
     unsigned char bytes[chunk * sizeof(T)];
-    FILE *stream = fileOpen(path, "rb");
+    uniqueFile stream(openFile(path, "rb"));
     for (int done = 0; done < count;) {
         size_t want = static_cast<size_t>(std::min(chunk, count - done));
-        size_t got = std::fread(bytes, sizeof(T), want, stream);
+        size_t got = std::fread(bytes, sizeof(T), want, stream.get());
         for (size_t k = 0; k < got; k++)
             values[done++] = fromLittleEndian<T>(bytes + k * sizeof(T));
         if (got < want)
             break;
     }
-    std::fclose(stream);
 }
 
 // One formatted line added to a log. A failed write cuts the file back to what it held, so
 // the log never ends in a partial line.
 void appendLine(const char *path, const char *format, double value)
 {
-    FILE *stream = fileOpen(path, "a");
+    FILE *stream = openFile(path, "a");
     std::fseek(stream, 0, SEEK_END);
     long before = std::ftell(stream);
     bool ok = std::fprintf(stream, format, value) >= 0;
@@ -90,19 +90,18 @@ void appendLine(const char *path, const char *format, double value)
         std::error_code ignored;
         if (before >= 0)
             std::filesystem::resize_file(path, static_cast<uintmax_t>(before), ignored);
-        fatalf(-1, "Error: cannot write \"%s\".\n", path);
+        throw error("Error: cannot write \"" + std::string(path) + "\".\n", -1).at(path);
     }
 }
 
 template <typename T>
 void listRead(const char *path, std::vector<T> &list, const char *format)
 {
-    FILE *stream = fileOpen(path, "r");
+    uniqueFile stream(openFile(path, "r"));
     list.clear();
     T value;
-    while (std::fscanf(stream, format, &value) == 1)
+    while (std::fscanf(stream.get(), format, &value) == 1)
         list.push_back(value);
-    std::fclose(stream);
 }
 
 }  // namespace
@@ -192,7 +191,7 @@ void lineListRead(const char *path, std::vector<std::string> &lines, char commen
 {
     std::ifstream stream(path);
     if (!stream.is_open())
-        fatalf(1, "Unable to open \"%s\"!\n", path);
+        throw error("Unable to open \"" + std::string(path) + "\"!\n", 1).at(path);
     lines.clear();
     // An empty line has no first character to be a comment mark: it is kept.
     for (std::string line; std::getline(stream, line);)
@@ -208,6 +207,88 @@ std::vector<std::vector<std::string>> tableRead(const char *path)
     for (size_t i = 0; i < lines.size(); i++)
         stringSplit(lines[i], '\t', rows[i]);
     return rows;
+}
+
+}  // namespace mac2mod
+
+void intArrayRead(const char *path, int *values, int count)
+{
+    mac2mod::orExit([&] { mac2mod::intArrayRead(path, values, count); });
+}
+
+void doubleArrayRead(const char *path, double *values, int count)
+{
+    mac2mod::orExit([&] { mac2mod::doubleArrayRead(path, values, count); });
+}
+
+void intArrayReadTxt(const char *path, int *values, int count)
+{
+    mac2mod::orExit([&] { mac2mod::intArrayReadTxt(path, values, count); });
+}
+
+void doubleArrayReadTxt(const char *path, double *values, int count)
+{
+    mac2mod::orExit([&] { mac2mod::doubleArrayReadTxt(path, values, count); });
+}
+
+void intArrayReadBin(const char *path, int *values, int count)
+{
+    mac2mod::orExit([&] { mac2mod::intArrayReadBin(path, values, count); });
+}
+
+void doubleArrayReadBin(const char *path, double *values, int count)
+{
+    mac2mod::orExit([&] { mac2mod::doubleArrayReadBin(path, values, count); });
+}
+
+void floatAppend(float value, const char *path)
+{
+    mac2mod::orExit([&] { mac2mod::floatAppend(value, path); });
+}
+
+void doubleAppend(double value, const char *path)
+{
+    mac2mod::orExit([&] { mac2mod::doubleAppend(value, path); });
+}
+
+void floatWrite(const char *path, float value)
+{
+    mac2mod::orExit([&] { mac2mod::floatWrite(path, value); });
+}
+
+void intListRead(const char *path, std::vector<int> &list)
+{
+    mac2mod::orExit([&] { mac2mod::intListRead(path, list); });
+}
+
+void floatListRead(const char *path, std::vector<float> &list)
+{
+    mac2mod::orExit([&] { mac2mod::floatListRead(path, list); });
+}
+
+void intListWrite(const char *path, const std::vector<int> &list)
+{
+    mac2mod::orExit([&] { mac2mod::intListWrite(path, list); });
+}
+
+void stringListWrite(const char *path, const std::vector<std::string> &list)
+{
+    mac2mod::orExit([&] { mac2mod::stringListWrite(path, list); });
+}
+
+void bufferWrite(const char *path, const char *bytes, int size)
+{
+    mac2mod::orExit([&] { mac2mod::bufferWrite(path, bytes, size); });
+}
+
+void lineListRead(const char *path, std::vector<std::string> &lines, char commentChar)
+{
+    mac2mod::orExit([&] { mac2mod::lineListRead(path, lines, commentChar); });
+}
+
+std::vector<std::vector<std::string>> tableRead(const char *path)
+{
+    return mac2mod::orExit([&] { return mac2mod::tableRead(path); });
 }
 
 void stringSplit(const std::string &text, char delimiter, std::vector<std::string> &fields)

@@ -5,8 +5,10 @@
 #include <utility>
 #include <vector>
 
-#include "utility/fatal.h"
+#include "utility/error.h"
 #include "utility/numeric.h"
+
+namespace mac2mod {
 
 namespace {
 
@@ -20,7 +22,7 @@ double centre(const double *diff, int n, int distType)
         return vectorMedian(diff, n);
     if (distType == 2)
         return vectorMean(diff, n);
-    fatalf(1, "Unknown distance type!\n");
+    raisef(1, "Unknown distance type!\n");
 }
 
 // The length of the contour stretched by candidate i's ratio, truncated towards zero.
@@ -111,4 +113,32 @@ double slideMatch(const double *a, int aLen, const double *b, int bLen, int dist
         }
     }
     return best;
+}
+
+}  // namespace mac2mod
+
+double stretchMatchLS(const double *src, int srcLen, const double *ref, int refLen,
+                      double minRatio, double maxRatio, int stepNum, int distType,
+                      double *err, double *shift, double *work, double *diff, int &bestIndex)
+{
+    return mac2mod::orExit([&] {
+        return mac2mod::stretchMatchLS(src, srcLen, ref, refLen, minRatio, maxRatio, stepNum,
+                                       distType, err, shift, work, diff, bestIndex);
+    });
+}
+
+double stretchMatch(const double *src, int srcLen, const double *ref, int refLen,
+                    double minRatio, double maxRatio, int stepNum, int distType,
+                    double *err, double *work, int &bestIndex)
+{
+    return mac2mod::orExit([&] {
+        return mac2mod::stretchMatch(src, srcLen, ref, refLen, minRatio, maxRatio, stepNum,
+                                     distType, err, work, bestIndex);
+    });
+}
+
+double slideMatch(const double *a, int aLen, const double *b, int bLen, int distType,
+                  double &shift, int &position)
+{
+    return mac2mod::orExit([&] { return mac2mod::slideMatch(a, aLen, b, bLen, distType, shift, position); });
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <sys/stat.h>
 
 #include "utility/error.h"
 
@@ -11,13 +12,82 @@ void errorExit(const char *message)
     mac2mod::exitWith(mac2mod::error("Error: " + std::string(message) + "\n", -1));
 }
 
-FILE *mac2mod::openFile(const char *path, const char *mode)
+namespace mac2mod {
+
+namespace {
+
+[[noreturn]] void openFailure(const char *path)
+{
+    throw error("Error: Cannot open \"" + std::string(path) + "\".\n", -1).at(path);
+}
+
+// A file whose bytes are read. fopen gives a folder as a stream for reading, but one whose
+// reads fail and whose end lies at no real size: it fails as a file that cannot be opened.
+uniqueFile openData(const char *path, const char *mode)
+{
+    uniqueFile stream(openFile(path, mode));
+    struct stat status;
+    if (fstat(fileno(stream.get()), &status) == 0 && S_ISDIR(status.st_mode))
+        openFailure(path);
+    return stream;
+}
+
+}  // namespace
+
+FILE *openFile(const char *path, const char *mode)
 {
     FILE *stream = std::fopen(path, mode);
     if (!stream)
-        throw error("Error: Cannot open \"" + std::string(path) + "\".\n", -1).at(path);
+        openFailure(path);
     return stream;
 }
+
+int fileLineCount(const char *path)
+{
+    uniqueFile stream = openData(path, "r");
+    char line[MAX_STR_LEN];
+    int count = 0;
+    while (!std::feof(stream.get())) {
+        if (std::fgets(line, MAX_STR_LEN, stream.get()) && std::strlen(line) == MAX_STR_LEN - 1)
+            std::printf("Warning: MAX_STR_LEN too small at line %d of file %s!\n", __LINE__, __FILE__);
+        // A failed read never reaches the end: it would be counted for ever.
+        if (std::ferror(stream.get()))
+            openFailure(path);
+        count++;
+    }
+    return count - 1;
+}
+
+int fileSize(const char *path)
+{
+    uniqueFile stream = openData(path, "r");
+    std::fseek(stream.get(), 0, SEEK_END);
+    long size = std::ftell(stream.get());
+    // A stream without a position (a pipe) has no size for fileRead to allocate.
+    if (size < 0)
+        openFailure(path);
+    return static_cast<int>(size);
+}
+
+char *fileRead(const char *path, int &size)
+{
+    size = fileSize(path);
+    uniqueFile stream = openData(path, "rb");
+    char *bytes = static_cast<char *>(std::malloc(size));
+    if (std::fread(bytes, size, 1, stream.get()) != 1 && size > 0)
+        std::memset(bytes, 0, size);   // a file that shrank since its size was taken
+    return bytes;
+}
+
+void fileReadString(const char *path, std::string &text)
+{
+    int size;
+    char *bytes = fileRead(path, size);
+    text.assign(bytes, strnlen(bytes, size));
+    std::free(bytes);
+}
+
+}  // namespace mac2mod
 
 FILE *fileOpen(const char *path, const char *mode)
 {
@@ -26,16 +96,22 @@ FILE *fileOpen(const char *path, const char *mode)
 
 int fileLineCount(const char *path)
 {
-    FILE *stream = fileOpen(path, "r");
-    char line[MAX_STR_LEN];
-    int count = 0;
-    while (!std::feof(stream)) {
-        if (std::fgets(line, MAX_STR_LEN, stream) && std::strlen(line) == MAX_STR_LEN - 1)
-            std::printf("Warning: MAX_STR_LEN too small at line %d of file %s!\n", __LINE__, __FILE__);
-        count++;
-    }
-    std::fclose(stream);
-    return count - 1;
+    return mac2mod::orExit([&] { return mac2mod::fileLineCount(path); });
+}
+
+int fileSize(const char *path)
+{
+    return mac2mod::orExit([&] { return mac2mod::fileSize(path); });
+}
+
+char *fileRead(const char *path, int &size)
+{
+    return mac2mod::orExit([&] { return mac2mod::fileRead(path, size); });
+}
+
+void fileReadString(const char *path, std::string &text)
+{
+    mac2mod::orExit([&] { mac2mod::fileReadString(path, text); });
 }
 
 int streamSize(FILE *stream)
@@ -44,15 +120,6 @@ int streamSize(FILE *stream)
     std::fseek(stream, 0, SEEK_END);
     long size = std::ftell(stream);
     std::fseek(stream, here, SEEK_SET);
-    return static_cast<int>(size);
-}
-
-int fileSize(const char *path)
-{
-    FILE *stream = fileOpen(path, "r");
-    std::fseek(stream, 0, SEEK_END);
-    long size = std::ftell(stream);
-    std::fclose(stream);
     return static_cast<int>(size);
 }
 
@@ -71,25 +138,6 @@ void lineTrim(char *line)
 {
     for (size_t n = std::strlen(line); n > 0 && std::strchr(" \t\r\n", line[n - 1]); n--)
         line[n - 1] = '\0';
-}
-
-char *fileRead(const char *path, int &size)
-{
-    size = fileSize(path);
-    char *bytes = static_cast<char *>(std::malloc(size));
-    FILE *stream = fileOpen(path, "rb");
-    if (std::fread(bytes, size, 1, stream) != 1 && size > 0)
-        std::memset(bytes, 0, size);   // a file that shrank since its size was taken
-    std::fclose(stream);
-    return bytes;
-}
-
-void fileReadString(const char *path, std::string &text)
-{
-    int size;
-    char *bytes = fileRead(path, size);
-    text.assign(bytes, strnlen(bytes, size));
-    std::free(bytes);
 }
 
 int returnWait()

@@ -1,6 +1,7 @@
 // Fatal-error reporting, opening files, and small file and console services.
-// The global routines print their message on standard output and end the process; those of
-// namespace mac2mod throw it as mac2mod::error instead.
+// The global routines that can fail print their message on standard output and end the
+// process; their twins in namespace mac2mod throw the same message and status as
+// mac2mod::error instead.
 #pragma once
 
 #include <cstdio>
@@ -11,7 +12,8 @@ constexpr int MAX_STR_LEN = 1000;
 
 // Prints "Error: ", the message as plain text and a line end, then ends with status -1.
 [[noreturn]] void errorExit(const char *message);
-// fopen, or "Error: Cannot open \"path\"." and status -1. Never returns null.
+// fopen, or "Error: Cannot open \"path\"." and status -1. Never returns null. The readers
+// below fail the same way on a file that opens but cannot be read (a folder).
 FILE *fileOpen(const char *path, const char *mode);
 // Lines as fgets cuts them into pieces of at most MAX_STR_LEN - 1 characters; a piece that
 // fills the buffer is counted and warned about. A last line without a line end is not counted.
@@ -37,4 +39,8 @@ using uniqueFile = std::unique_ptr<FILE, fileCloser>;
 namespace mac2mod {
 // fopen, or the error "Error: Cannot open \"path\".", status -1. Never returns null.
 FILE *openFile(const char *path, const char *mode);
+int fileLineCount(const char *path);
+int fileSize(const char *path);
+char *fileRead(const char *path, int &size);
+void fileReadString(const char *path, std::string &text);
 }  // namespace mac2mod

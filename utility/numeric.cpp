@@ -8,8 +8,7 @@
 #include <limits>
 #include <vector>
 
-#include "utility/fatal.h"
-#include "utility/fileUtil.h"
+#include "utility/error.h"
 
 namespace {
 
@@ -22,19 +21,34 @@ void *callocAtLeastOne(int num, int size)
     return std::calloc(static_cast<size_t>(std::max(num, 1)), static_cast<size_t>(std::max(size, 1)));
 }
 
+// What a failed matrixCreate had allocated: the caller gets nothing to free.
+void freeRows(void **rows, int count)
+{
+    for (int i = 0; i < count; i++)
+        std::free(rows[i]);
+    std::free(rows);
+}
+
 }  // namespace
 
-void **matrixCreate(int rowNum, int colNum, int elemSize)
+void **mac2mod::matrixCreate(int rowNum, int colNum, int elemSize)
 {
     if (rowNum == 0 && colNum == 0)
         return nullptr;
     void **rows = static_cast<void **>(callocAtLeastOne(rowNum, sizeof(void *)));
     if (!rows)
-        errorExit("Error in matrixCreate!");
+        raisef(-1, "Error: Error in matrixCreate!\n");
     for (int i = 0; i < rowNum; i++)
-        if (!(rows[i] = callocAtLeastOne(colNum, elemSize)))
-            errorExit("Error in matrixCreate!");
+        if (!(rows[i] = callocAtLeastOne(colNum, elemSize))) {
+            freeRows(rows, i);
+            raisef(-1, "Error: Error in matrixCreate!\n");
+        }
     return rows;
+}
+
+void **matrixCreate(int rowNum, int colNum, int elemSize)
+{
+    return mac2mod::orExit([&] { return mac2mod::matrixCreate(rowNum, colNum, elemSize); });
 }
 
 int doubleRound(double x)
@@ -115,15 +129,20 @@ int doubleCompare(const void *a, const void *b)
 }
 
 // A gap (0.0) takes the last value before it; a sequence that starts with a gap has none.
-void zeroFill(double *values, int n)
+void mac2mod::zeroFill(double *values, int n)
 {
     if (n <= 0)
         return;
     if (values[0] == 0.0)
-        fatalf(1, "Wrong format at line %d of file %s\n", __LINE__, __FILE__);
+        raisef(1, "Wrong format at line %d of file %s\n", __LINE__, __FILE__);
     for (int i = 1; i < n; i++)
         if (values[i] == 0.0)
             values[i] = values[i - 1];
+}
+
+void zeroFill(double *values, int n)
+{
+    mac2mod::orExit([&] { mac2mod::zeroFill(values, n); });
 }
 
 // The position just after a match, or the insertion position when there is none.
@@ -189,16 +208,21 @@ double vectorMean(const double *values, int n)
     return sum / n;
 }
 
-double vectorDistance(const double *a, const double *b, int n, int type)
+double mac2mod::vectorDistance(const double *a, const double *b, int n, int type)
 {
     if (type != 1 && type != 2)
-        fatalf(1, "Unknown method!\n");
+        raisef(1, "Unknown method!\n");
     double sum = 0;
     for (int i = 0; i < n; i++) {
         double d = a[i] - b[i];
         sum += type == 1 ? std::fabs(d) : d * d;
     }
     return sum;
+}
+
+double vectorDistance(const double *a, const double *b, int n, int type)
+{
+    return mac2mod::orExit([&] { return mac2mod::vectorDistance(a, b, n, type); });
 }
 
 // Ties keep the earliest index. An empty vector has no minimum: index -1 and NaN.

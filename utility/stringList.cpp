@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "utility/fatal.h"
+#include "utility/error.h"
 
 namespace {
 
@@ -46,8 +46,8 @@ void listJoin(const std::vector<std::string> &list, const char *separator, std::
 }
 
 // Only the first occurrence of the pattern in an entry is tested against matchPos.
-void listMatch(const std::vector<std::string> &list, const char *pattern,
-               std::vector<int> &indices, int matchPos)
+void mac2mod::listMatch(const std::vector<std::string> &list, const char *pattern,
+                        std::vector<int> &indices, int matchPos)
 {
     indices.clear();
     const size_t patternLen = std::strlen(pattern);
@@ -62,11 +62,17 @@ void listMatch(const std::vector<std::string> &list, const char *pattern,
         case 1: match = p == 0; break;
         case 2: match = p + patternLen == entry.size(); break;
         case 3: match = p == 0 && entry.size() == patternLen; break;
-        default: fatalf(1, "Unknown matchPos\n");
+        default: raisef(1, "Unknown matchPos\n");
         }
         if (match)
             indices.push_back(static_cast<int>(i));
     }
+}
+
+void listMatch(const std::vector<std::string> &list, const char *pattern,
+               std::vector<int> &indices, int matchPos)
+{
+    mac2mod::orExit([&] { mac2mod::listMatch(list, pattern, indices, matchPos); });
 }
 
 // Bisection over a list in strcmp order. With prefix set, an entry that begins with the key

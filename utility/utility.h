@@ -1,4 +1,4 @@
-// The utility library: fatal errors, files, array and list files, numbers and vectors,
+// The utility library: errors, files, array and list files, numbers and vectors,
 // contour matching, strings. Each topic has its own header; this one gathers them.
 #pragma once
 
