@@ -6,6 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "export/modelFileWriter.h"
+#include "hmm/binaryMacro.h"
+#include "hmm/modelView.h"
+#include "hmm/setIO.h"
+#include "hmm/textMacroReader.h"
+#include "hmm/textMacroWriter.h"
 #include "testSupport.h"
 #include "util/utilClass.h"
 #include "utility/utility.h"
@@ -41,6 +47,10 @@ TEST(exitingWrappers, printTheThrownMessageAndExitWithItsStatus)
     bad.sylNum = MAX_SYL_NUM + 1;
     candidateRecord *arena[] = {&bad};
     utilClass util;
+    macroClass set;   // empty: no model to dump or write
+    const std::string missingSet = dir.file("missing.mac"), missingBinarySet = dir.file("missing.macb");
+    const std::string setOut = dir.file("no/set.mac"), binaryOut = dir.file("no/set.macb");
+    const char *ms = missingSet.c_str(), *mbs = missingBinarySet.c_str();
 
     const std::vector<Wrapper> wrappers = {
         {"fileOpen", [&] { fileOpen(m, "r"); }, [&] { mac2mod::openFile(m, "r"); }},
@@ -90,6 +100,22 @@ TEST(exitingWrappers, printTheThrownMessageAndExitWithItsStatus)
         {"getAnswers", [&] { util.getAnswers(arena, 1, names, 1); }, [&] { mac2mod::getAnswers(arena, 1, names, 1); }},
         {"printCandidates", [&] { util.printCandidates(arena, 1, names); },
          [&] { mac2mod::printCandidates(arena, 1, names); }},
+
+        {"macroClass::read", [&] { set.read(ms, 1); }, [&] { mac2mod::readSet(set, ms); }},
+        {"macroClass::readByExtension", [&] { set.readByExtension("set.txt"); },
+         [&] { mac2mod::readSet(set, "set.txt"); }},
+        {"macroClass::readTextMacro", [&] { set.readTextMacro(ms); }, [&] { readTextMacroFile(set.MMF, ms); }},
+        {"macroClass::readBinaryMacro", [&] { set.readBinaryMacro(mbs); },
+         [&] { readBinaryMacroFile(set.MMF, mbs); }},
+        {"macroClass::writeTextMacro", [&] { set.writeTextMacro(setOut.c_str()); },
+         [&] { writeTextMacroFile(set.MMF, setOut.c_str()); }},
+        {"macroClass::writeBinaryMacro", [&] { set.writeBinaryMacro(binaryOut.c_str()); },
+         [&] { writeBinaryMacroFile(set.MMF, binaryOut.c_str()); }},
+        {"macroClass::dumpModel", [&] { set.dumpModel(0, m); }, [&] { dumpModelOf(set.MMF, 0, m); }},
+        {"macroClass::findSubstituteModel", [&] { set.findSubstituteModel("sil"); },
+         [&] { findSubstituteModelOf(set.MMF, "sil"); }},
+        {"macroClass::writeModelFile", [&] { set.writeModelFile("set.mod"); },
+         [&] { mac2mod::writeModelFile(set, "ModelNames.txt", "set.mod"); }},
     };
 
     for (const Wrapper &w : wrappers) {
