@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 
@@ -21,6 +22,36 @@ std::string formatted(const char *format, ...)
         std::vsnprintf(text.data(), text.size() + 1, format, again);
     va_end(again);
     return text;
+}
+
+void findingList::add(finding f, long vector)
+{
+    if (vector >= 0 && vector == vector_ && findings_.back().check == f.check) {
+        more_++;
+        return;
+    }
+    close();
+    findings_.push_back(std::move(f));
+    vector_ = vector;
+}
+
+void findingList::close()
+{
+    if (more_ > 0)
+        findings_.back().message += formatted(", and so %s %d more of the vector", more_ == 1 ? "is" : "are", more_);
+    more_ = 0;
+    vector_ = -1;
+}
+
+std::vector<finding> findingList::take()
+{
+    close();
+    return std::move(findings_);
+}
+
+std::string shownValue(float value)
+{
+    return std::isnan(value) ? "nan" : formatted("%.9g", value);
 }
 
 void placeInLines(std::vector<finding> &findings, const std::string &path)

@@ -21,6 +21,25 @@ struct finding {
     std::string message;
 };
 
+// Findings as they are met. Of the values of one vector (a mean, a variance) only the first
+// that fails a check is reported, with how many more of the vector fail it too.
+class findingList {
+public:
+    // vector: what identifies the vector the value belongs to, or -1 for a value of its own.
+    void add(finding f, long vector = -1);
+    std::vector<finding> take();
+
+private:
+    void close();
+
+    std::vector<finding> findings_;
+    long vector_ = -1;   // of the last finding
+    int more_ = 0;
+};
+
+// A value as the messages show it: "%.9g", and a NaN of either sign as "nan".
+std::string shownValue(float value);
+
 // printf into a std::string.
 std::string formatted(const char *format, ...) __attribute__((format(printf, 1, 2)));
 

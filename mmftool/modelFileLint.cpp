@@ -4,15 +4,16 @@
 
 std::vector<finding> lintModelFile(const modelFile &file, const std::string &path)
 {
-    std::vector<finding> findings;
-    auto add = [&](size_t index, const char *check, std::string message) {
+    findingList found;
+    // vector: the index of the first value of the vector that holds index, or -1.
+    auto add = [&](size_t index, long vector, const char *check, const std::string &what) {
         finding f;
         f.file = path;
         f.offset = static_cast<long>(4 * index);
         f.binary = true;
         f.check = check;
-        f.message = file.describe(index) + message;
-        findings.push_back(std::move(f));
+        f.message = file.describe(index) + " is " + shownValue(file.values[index]) + what;
+        found.add(std::move(f), vector);
     };
     const size_t vecSize = static_cast<size_t>(file.vecSize);
     for (const modelFileRecord &record : file.records)
@@ -24,11 +25,13 @@ std::vector<finding> lintModelFile(const modelFile &file, const std::string &pat
             for (size_t q = 0; q < body; q++) {
                 const size_t index = state.at + 1 + q;
                 const float v = file.values[index];
+                const long vector = q < weights ? -1 : static_cast<long>(index - (q - weights) % vecSize);
+                const bool variance = q >= weights && (q - weights) % (2 * vecSize) >= vecSize;
                 if (!std::isfinite(v))
-                    add(index, "not-finite", formatted(" is %g", v));
-                else if (q >= weights && (q - weights) % (2 * vecSize) >= vecSize && v <= 0)
-                    add(index, "variance-not-positive", formatted(" is %.9g, not above 0", v));
+                    add(index, vector, "not-finite", "");
+                else if (variance && v <= 0)
+                    add(index, vector, "variance-not-positive", ", not above 0");
             }
         }
-    return findings;
+    return found.take();
 }

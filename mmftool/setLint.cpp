@@ -40,7 +40,7 @@ public:
         std::string_view name = modelName(set_.model[m]);
         auto [first, added] = firstOfName_.emplace(name, m);
         if (!added)
-            add(offset, "duplicate-name", formatted("model %d has the name \"%.*s\" of model %d", m,
+            add(offset, "duplicate-name", formatted("model %d is named \"%.*s\", as model %d is", m,
                                                     static_cast<int>(name.size()), name.data(), first->second));
     }
 
@@ -48,11 +48,11 @@ public:
     {
         float v = valueAt(set_, site);
         if (!std::isfinite(v))
-            add(offset, "not-finite", where(site) + formatted(" is %g", v));
+            addValue(site, offset, "not-finite", " is " + shownValue(v));
         else if (site.field == fieldKind::variance && v <= 0)
-            add(offset, "variance-not-positive", where(site) + formatted(" is %.9g, not above 0", v));
+            addValue(site, offset, "variance-not-positive", " is " + shownValue(v) + ", not above 0");
         else if (site.field == fieldKind::mixtureWeight && v < 0)
-            add(offset, "negative-weight", where(site) + formatted(" is %.9g, below 0", v));
+            addValue(site, offset, "negative-weight", " is " + shownValue(v) + ", below 0");
     }
 
     void stream(int m, int e, int s, int given, long countsOffset) override
@@ -75,13 +75,27 @@ public:
             add(countsOffset, "weight-sum", place + formatted(": the mixture weights sum to %.9g, not 1", sum));
     }
 
-    void end(long offset) override { end_ = offset; }
+    void end(long offset) override
+    {
+        lint_.findings = found_.take();
+        end_ = offset;
+    }
     long endOffset() const { return end_; }
 
 private:
     void add(long offset, const char *check, std::string message)
     {
-        lint_.findings.push_back(lint_.at(offset, check, std::move(message)));
+        found_.add(lint_.at(offset, check, std::move(message)));
+    }
+
+    // A mean or variance vector is known by its place in the set.
+    void addValue(const valueSite &site, long offset, const char *check, const std::string &what)
+    {
+        long vector = -1;
+        if (site.field == fieldKind::mean || site.field == fieldKind::variance)
+            vector = (((static_cast<long>(site.model) * MAX_STATE_NUM + site.state) * MAX_STREAM_NUM + site.stream) *
+                          MAX_MIXTURE_NUM + site.mixture) * 2 + (site.field == fieldKind::variance);
+        found_.add(lint_.at(offset, check, where(site) + what), vector);
     }
 
     // "model 3 ("a"), state 2, stream 1, component 2"; the stream only when the set has
@@ -116,6 +130,7 @@ private:
     const hmmSet &set_;
     setLint &lint_;
     std::unordered_map<std::string_view, int> firstOfName_;
+    findingList found_;
     long end_ = 0;
 };
 

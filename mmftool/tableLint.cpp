@@ -145,15 +145,16 @@ private:
         for (int m = 0; m < set_.modelNum; m++)
             modelNames.insert(modelName(set_.model[m]));
         for (auto &[name, left] : open)
-            for (size_t j : left) {
-                if (j == 0)
+            for (auto j = left.rbegin(); j != left.rend(); j++) {
+                // The converter's own "sil" needs no model; an unread entry is reported as such.
+                if (*j == 0 || !entries_[*j - 1].read)
                     continue;
-                const tableEntry &e = entries_[j - 1];
+                const tableEntry &e = entries_[*j - 1];
                 bool named = modelNames.count(name) != 0;
                 add(e.offset, "no-model",
                     named ? formatted("no model named \"%s\" is left for entry %zu: earlier entries took them all",
-                                      name.c_str(), j)
-                          : formatted("no model is named \"%s\" (entry %zu)", name.c_str(), j));
+                                      name.c_str(), *j)
+                          : formatted("no model is named \"%s\" (entry %zu)", name.c_str(), *j));
             }
         sortFindings(lint_.findings);
     }
