@@ -3,6 +3,8 @@
 // malformed file gets the reader's message and the place where the read stopped.
 #include <cstdio>
 
+#include <nlohmann/json.hpp>
+
 #include "hmm/macroClass.h"
 #include "mmftool/command.h"
 #include "mmftool/lint.h"

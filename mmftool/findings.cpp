@@ -1,5 +1,7 @@
 #include "mmftool/findings.h"
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <climits>
 #include <cmath>

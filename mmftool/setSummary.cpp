@@ -1,5 +1,7 @@
 #include "mmftool/setSummary.h"
 
+#include <nlohmann/json.hpp>
+
 #include <cstdio>
 
 #include "mmftool/command.h"

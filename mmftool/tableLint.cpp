@@ -100,10 +100,10 @@ private:
         int unused;
         while (scan.integer(unused) == macroScanner::ok && scan.token(name) == macroScanner::ok)
             more++;
-        if (scan.skipToToken() != from)
+        if (more > 0 || scan.token(name) == macroScanner::ok)
             add(from, "entries-not-read",
-                formatted("this entry and what follows (%zu entr%s) are never read: the set has %d models, so the "
-                          "converter reads the first %d entries",
+                formatted("the converter never reads the table from here on (%zu more entr%s): the set has %d models, "
+                          "so it reads the first %d entries",
                           more, more == 1 ? "y" : "ies", set_.modelNum, set_.modelNum - 1));
     }
 

@@ -23,9 +23,9 @@ public:
             token();
             token();
         }
-        int unused;
-        for (int s = 0; s <= set_.streamNum; s++)
-            scan_.integer(unused);
+        skipInteger();   // streamNum
+        for (int s = 0; s < set_.streamNum; s++)
+            skipInteger();
         token();
         scan_.restOfLine(line_, sizeof line_);
         for (int m = 0; m < set_.modelNum; m++)

@@ -170,8 +170,13 @@ TEST(lint, tableIsCheckedAsTheConverterReadsIt)
          {{longName, "the name \"" + longName + "\" has 20 characters; a table name holds at most 19"}}, {}},
         {"1 a\n2 " + longName + "\n3 b\n4 c\n",
          {{longName, "the name \"" + longName + "\" has 20 characters; a table name holds at most 19"},
-          {"3 b", "this entry and what follows (2 entries) are never read: the set has 3 models, so the converter "
+          {"3 b", "the converter never reads the table from here on (2 more entries): the set has 3 models, so it "
                   "reads the first 2 entries"}},
+         {}},
+        {"1 a\n2 " + longName + "\n\n  #\n",
+         {{longName, "the name \"" + longName + "\" has 20 characters; a table name holds at most 19"},
+          {"#", "the converter never reads the table from here on (0 more entries): the set has 3 models, so it "
+                "reads the first 2 entries"}},
          {}},
         {"1 a\n2 sil\n",
          {{"sil", "\"sil\" is listed: the converter writes the first model named \"sil\" before the entries by "
