@@ -17,8 +17,14 @@ struct commandLine {
     std::string command;
     std::vector<std::string> args;
     std::set<std::string> flags;
+    std::map<std::string, std::string> values;   // of the flags that take one
 
     bool has(const char *flag) const { return flags.count(flag) != 0; }
+    const char *value(const char *flag) const
+    {
+        auto found = values.find(flag);
+        return found == values.end() ? nullptr : found->second.c_str();
+    }
     const char *arg(size_t k) const { return args[k].c_str(); }
 };
 

@@ -20,11 +20,18 @@ struct subcommand {
 };
 
 const subcommand subcommands[] = {
-    {"check", "check FILE",
+    {"check", "check FILE [--table TABLE] [--strict] [--json]",
      "Reads a .mac or .macb file as the converter does and summarises the set. A malformed\n"
      "file gets the reader's own message and, beneath it, the line and column (text) or the\n"
-     "byte (binary) where the read stopped, with what stands there.\n",
-     {}, 1, 1, checkCommand},
+     "byte (binary) where the read stopped, with what stands there.\n"
+     "A set that reads is then checked for what converts but hurts the recogniser: values\n"
+     "that are not numbers, variances not above 0, mixture weights below 0 or not summing to\n"
+     "1, components counted and not given, a name given twice, no \"sil\", bytes after the\n"
+     "last model; each warning as FILE:LINE:COLUMN (text) or FILE: byte N (binary).\n"
+     "--table TABLE also checks TABLE (a ModelNames.txt) as the converter reads it for the\n"
+     "set. --strict: any warning makes the exit status 1. --json: the summary and the\n"
+     "warnings as one JSON document.\n",
+     {"--table TABLE", "--strict", "--json"}, 1, 1, checkCommand},
     {"convert", "convert IN OUT [--prepare]",
      "Reads IN and writes OUT; each is a text (.mac) or binary (.macb) macro file, as its\n"
      "extension says. --prepare sorts the models by name and prepares them for scoring\n"
@@ -68,7 +75,7 @@ bool isFlag(const std::string &arg)
 }
 
 // The words after the subcommand: flags anywhere, "--" ends them (for a name beginning
-// with '-').
+// with '-'). A flag listed with a value ("--table TABLE") takes the next word.
 int runSubcommand(const subcommand &c, int argc, char **argv)
 {
     commandLine line;
@@ -84,12 +91,18 @@ int runSubcommand(const subcommand &c, int argc, char **argv)
             std::printf("Usage: mmftool %s\n%s", c.synopsis, c.help);
             return 0;
         } else {
-            bool known = false;
+            const std::string *known = nullptr;
             for (const std::string &flag : c.flags)
-                known = known || arg == flag;
+                if (flag.substr(0, flag.find(' ')) == arg)
+                    known = &flag;
             if (!known)
                 return usageError(line, "unknown option \"" + arg + "\"");
-            line.flags.insert(arg);
+            if (known->find(' ') == std::string::npos)
+                line.flags.insert(arg);
+            else if (++k < argc)
+                line.values[arg] = argv[k];
+            else
+                return usageError(line, "option \"" + arg + "\" needs a value");
         }
     }
     if (line.args.size() < c.minArgs || line.args.size() > c.maxArgs)

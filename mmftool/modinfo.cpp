@@ -1,10 +1,12 @@
-// mmftool modinfo FILE.mod [SET TABLE]: a model file read back, checked and summarised.
+// mmftool modinfo FILE.mod [SET TABLE]: a model file read back, checked and summarised, with
+// warnings for values that are not numbers and variances not above 0.
 #include <cstdio>
 #include <map>
 #include <string>
 
 #include "export/modelFileReader.h"
 #include "mmftool/command.h"
+#include "mmftool/lint.h"
 #include "mmftool/modelFileCompare.h"
 #include "utility/error.h"
 
@@ -41,5 +43,6 @@ int modinfoCommand(const commandLine &line)
         return toolError(line, "\"%s\": %s\n", line.arg(0), e.message().c_str());
     }
     printSummary(line.arg(0), file);
+    printFindings(lintModelFile(file, line.arg(0)));
     return line.args.size() == 3 ? compareWithConverter(line, file) : 0;
 }

@@ -84,7 +84,7 @@ TEST(mmftool, helpAndCommandLineErrors)
     toolRun r = w.run({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("Usage: mmftool SUBCOMMAND ARGUMENTS\n", 0), 0u);
-    for (const char *synopsis : {"check FILE\n", "convert IN OUT [--prepare]\n", "dump FILE MODEL OUT\n",
+    for (const char *synopsis : {"check FILE [--table TABLE] [--strict] [--json]\n", "convert IN OUT [--prepare]\n", "dump FILE MODEL OUT\n",
                                  "names FILE [--sorted] [--table]\n", "modinfo FILE.mod [SET TABLE]\n"})
         EXPECT_NE(r.out.find(std::string("  mmftool ") + synopsis), std::string::npos) << synopsis;
     EXPECT_EQ(r.err, "");
@@ -101,13 +101,16 @@ TEST(mmftool, helpAndCommandLineErrors)
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err.rfind("mmftool: unknown subcommand \"frobnicate\"\nUsage: mmftool SUBCOMMAND", 0), 0u);
 
+    const std::string checkSynopsis = "FILE [--table TABLE] [--strict] [--json]\n";
     struct misuse {
         std::vector<std::string> args;
         std::string err;
     };
     for (const misuse &m : std::vector<misuse>{
-             {{"check"}, "mmftool check: wrong number of arguments\nUsage: mmftool check FILE\n"},
-             {{"check", "a.mac", "b.mac"}, "mmftool check: wrong number of arguments\nUsage: mmftool check FILE\n"},
+             {{"check"}, "mmftool check: wrong number of arguments\nUsage: mmftool check " + checkSynopsis},
+             {{"check", "a.mac", "b.mac"}, "mmftool check: wrong number of arguments\nUsage: mmftool check " + checkSynopsis},
+             {{"check", "a.mac", "--table"},
+              "mmftool check: option \"--table\" needs a value\nUsage: mmftool check " + checkSynopsis},
              {{"names", "a.mac", "--bogus"},
               "mmftool names: unknown option \"--bogus\"\nUsage: mmftool names FILE [--sorted] [--table]\n"},
              {{"dump", "a.mac", "--sorted", "0", "out.txt"},
@@ -156,7 +159,9 @@ TEST(mmftool, checkSummarisesASet)
                      "global option: <VECSIZE> 48 <NULLD> <MFCC_E_D_A> <DIAGC>\n"
                      "models by number of states:\n  2 states: 1\n  3 states: 1\n"
                      "streams by number of components:\n  1 component: 1\n  2 components: 1\n"
-                     "duplicate names:\n  \"b\": models 0 1\n");
+                     "duplicate names:\n  \"b\": models 0 1\n"
+                     "dup.MAC:35:1: warning: model 1 is named \"b\", as model 0 is\n"
+                     "dup.MAC: warning: no model is named \"sil\", which the converter writes first\n");
 }
 
 TEST(mmftool, checkShowsWhereATextReadStopped)

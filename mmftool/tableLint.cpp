@@ -1,0 +1,175 @@
+// The table read as the converter reads it (nameTable.cpp): each entry "%d %s", an entry
+// whose number does not read keeps the name before it, and only the first modelNum - 1
+// entries are read. Models take entries as the converter pairs them: each the first entry of
+// its name that no earlier model took, the first "sil" the entry the converter puts first.
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "hmm/macroScanner.h"
+#include "hmm/setLimits.h"
+#include "mmftool/lint.h"
+#include "utility/error.h"
+#include "utility/fileUtil.h"
+
+namespace {
+
+// The recogniser's table holds names of at most this many characters.
+constexpr size_t TABLE_NAME_MAX = 19;
+
+struct tableEntry {
+    std::string name;
+    long offset;      // of its name, or of what stood where its number should be
+    bool read;        // false: its number did not read, and it repeats the name before it
+};
+
+uniqueFile openTable(const std::string &path)
+{
+    struct stat info;
+    uniqueFile stream(std::fopen(path.c_str(), "r"));
+    if (!stream || fstat(fileno(stream.get()), &info) != 0 || S_ISDIR(info.st_mode))
+        mac2mod::raisef(-1, "Error: Cannot open \"%s\".\n", path.c_str());
+    return stream;
+}
+
+class tableChecks {
+public:
+    tableChecks(const hmmSet &set, const std::string &path, setLint &lint)
+        : set_(set), path_(path), lint_(lint) {}
+
+    std::vector<finding> run()
+    {
+        uniqueFile stream = openTable(path_);
+        macroScanner scan(stream.get());
+        readEntries(scan);
+        checkUnread(scan);
+        checkEntries();
+        pairModels();
+        sortFindings(findings_);
+        return findings_;
+    }
+
+private:
+    void add(long offset, const char *check, std::string message)
+    {
+        finding f;
+        f.file = path_;
+        f.offset = offset;
+        f.check = check;
+        f.message = std::move(message);
+        findings_.push_back(std::move(f));
+    }
+
+    void readEntries(macroScanner &scan)
+    {
+        std::string name;
+        for (int k = 1; k < set_.modelNum; k++) {
+            int unused;
+            bool read = scan.integer(unused) == macroScanner::ok && scan.token(name) == macroScanner::ok;
+            long offset = scan.lastStart();
+            if (!read && brokenAt_ > entries_.size())
+                brokenAt_ = entries_.size();
+            entries_.push_back({name, offset, read});
+        }
+        if (brokenAt_ >= entries_.size())
+            return;
+        const tableEntry &e = entries_[brokenAt_];
+        std::string rest;
+        std::string what = scan.token(rest) == macroScanner::ok
+                               ? formatted("entry %zu is not a number and a name", brokenAt_ + 1)
+                               : formatted("the table ends before entry %zu", brokenAt_ + 1);
+        std::string given = e.name.empty() ? "an empty name" : "the name \"" + e.name + "\" of the entry before";
+        add(e.offset, "entry-unread",
+            formatted("%s, of the %d the set needs: the converter gives it and the %zu after it %s", what.c_str(),
+                      set_.modelNum - 1, entries_.size() - brokenAt_ - 1, given.c_str()));
+    }
+
+    // What follows the entries the converter reads is never read.
+    void checkUnread(macroScanner &scan)
+    {
+        if (brokenAt_ < entries_.size())
+            return;
+        long from = scan.skipToToken();
+        std::string name;
+        size_t more = 0;
+        int unused;
+        while (scan.integer(unused) == macroScanner::ok && scan.token(name) == macroScanner::ok)
+            more++;
+        if (more > 0 || scan.token(name) == macroScanner::ok)
+            add(from, "entries-not-read",
+                formatted("the converter never reads the table from here on (%zu more entr%s): the set has %d models, "
+                          "so it reads the first %d entries",
+                          more, more == 1 ? "y" : "ies", set_.modelNum, set_.modelNum - 1));
+    }
+
+    void checkEntries()
+    {
+        for (const tableEntry &e : entries_) {
+            if (!e.read)
+                continue;
+            if (e.name == "sil")
+                add(e.offset, "sil-listed",
+                    "\"sil\" is listed: the converter writes the first model named \"sil\" before the entries "
+                    "by itself, so this entry serves only a second model of that name");
+            if (e.name.size() > TABLE_NAME_MAX)
+                add(e.offset, "name-too-long",
+                    formatted("the name \"%s\" has %zu characters; a table name holds at most %zu", e.name.c_str(),
+                              e.name.size(), TABLE_NAME_MAX));
+        }
+    }
+
+    void pairModels()
+    {
+        // Per name, the entries not yet taken (entry 0 is "sil", put first by the converter).
+        std::map<std::string, std::vector<size_t>> open;
+        for (size_t j = entries_.size(); j > 0; j--)
+            open[entries_[j - 1].name].push_back(j);
+        open["sil"].push_back(0);
+        for (int m = 0; m < set_.modelNum; m++) {
+            std::string name(modelName(set_.model[m]));
+            auto found = open.find(name);
+            if (found != open.end() && !found->second.empty()) {
+                found->second.pop_back();
+                continue;
+            }
+            lint_.findings.push_back(lint_.at(lint_.modelAt[m], "no-entry",
+                                              formatted("no entry of \"%s\" is left for model %d (\"%s\")",
+                                                        path_.c_str(), m, name.c_str())));
+        }
+        std::set<std::string_view> modelNames;
+        for (int m = 0; m < set_.modelNum; m++)
+            modelNames.insert(modelName(set_.model[m]));
+        for (auto &[name, left] : open)
+            for (auto j = left.rbegin(); j != left.rend(); j++) {
+                // The converter's own "sil" needs no model; an unread entry is reported as such.
+                if (*j == 0 || !entries_[*j - 1].read)
+                    continue;
+                const tableEntry &e = entries_[*j - 1];
+                bool named = modelNames.count(name) != 0;
+                add(e.offset, "no-model",
+                    named ? formatted("no model named \"%s\" is left for entry %zu: earlier entries took them all",
+                                      name.c_str(), *j)
+                          : formatted("no model is named \"%s\" (entry %zu)", name.c_str(), *j));
+            }
+        sortFindings(lint_.findings);
+    }
+
+    const hmmSet &set_;
+    const std::string &path_;
+    setLint &lint_;
+    std::vector<tableEntry> entries_;
+    size_t brokenAt_ = SIZE_MAX;   // the first entry that did not read
+    std::vector<finding> findings_;
+};
+
+}  // namespace
+
+std::vector<finding> lintTable(const hmmSet &set, const std::string &tablePath, setLint &lint)
+{
+    return tableChecks(set, tablePath, lint).run();
+}
