@@ -1,11 +1,13 @@
 // mac2mod: converts one macro file (.mac text or .macb binary) into the recogniser's model
 // file, in the model order that ModelNames.txt in the working directory gives.
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "driver/modelFileName.h"
 #include "hmm/macroClass.h"
+#include "utility/signalCleanup.h"
 
 int main(int argc, char **argv)
 {
@@ -15,9 +17,14 @@ int main(int argc, char **argv)
         std::fflush(stdout);
         return -1;
     }
+    // A file-size limit ends as a failed write, with nothing left behind; a signal that ends
+    // the run removes the model file's temporary first.
+    std::signal(SIGXFSZ, SIG_IGN);
+    mac2mod::removeTemporariesOnSignals();
     std::string outputPath;
     macroClass myMacro;
     std::printf("Macro --> Model: %s\n", argv[1]);
+    std::fflush(stdout);
     myMacro.read(argv[1], 0);
     outputPath = argv[1];
     makeModelFileName(outputPath);

@@ -9,11 +9,13 @@
 #include "utility/byteOrder.h"
 #include "utility/error.h"
 #include "utility/fileUtil.h"
+#include "utility/signalCleanup.h"
 
 namespace {
 
-// A fresh file beside the target, with the permissions fopen would have given the target.
-// A folder standing at the target's path cannot be replaced, so that fails like fopen.
+// A fresh file beside the target, with the permissions of the file it replaces, or those
+// fopen would have given a new one. A folder standing at the target's path cannot be
+// replaced, so that fails like fopen.
 FILE *openTemporaryBeside(const std::string &target, std::string &name)
 {
     if (std::filesystem::is_directory(target))
@@ -22,9 +24,14 @@ FILE *openTemporaryBeside(const std::string &target, std::string &name)
     int fd = mkstemp(name.data());
     if (fd < 0)
         return nullptr;
-    mode_t mask = umask(0);
-    umask(mask);
-    fchmod(fd, 0666 & ~mask);
+    struct stat old;
+    if (stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+        fchmod(fd, old.st_mode & 07777);
+    } else {
+        mode_t mask = umask(0);
+        umask(mask);
+        fchmod(fd, 0666 & ~mask);
+    }
     FILE *stream = fdopen(fd, "wb");
     if (!stream) {
         close(fd);
@@ -38,8 +45,11 @@ FILE *openTemporaryBeside(const std::string &target, std::string &name)
 outputFile::outputFile(const char *path, const char *mode, bool replace, const char *openFailure)
     : target_(path), written_(path), stream_(nullptr), buffer_(new char[BUFFER_SIZE])
 {
-    if (replace)
+    if (replace) {
         stream_ = openTemporaryBeside(target_, written_);
+        if (stream_)
+            note_ = std::make_unique<mac2mod::temporaryNote>(written_);
+    }
     else
         stream_ = std::fopen(path, mode);
     if (!stream_) {
@@ -104,6 +114,7 @@ void outputFile::close()
         std::remove(written_.c_str());
         fail();
     }
+    note_.reset();
 }
 
 void outputFile::fail()
@@ -113,5 +124,6 @@ void outputFile::fail()
         stream_ = nullptr;
         std::remove(written_.c_str());
     }
+    note_.reset();
     throw mac2mod::error("Error: cannot write \"" + target_ + "\".\n", -1).at(target_);
 }

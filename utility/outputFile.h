@@ -3,7 +3,8 @@
 // \"path\"." with status -1, so no run reports success over a truncated file.
 //
 // With replace set, the bytes go to a temporary file beside the target, which is renamed
-// over the target only once it is complete: a failed run leaves an earlier file untouched.
+// over the target only once it is complete: a failed run leaves an earlier file untouched,
+// and the new file keeps the earlier one's permissions.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +12,8 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+
+#include "utility/signalCleanup.h"
 
 class outputFile {
 public:
@@ -39,4 +42,5 @@ private:
     std::string written_;   // the target itself, or the temporary file beside it
     FILE *stream_;
     std::unique_ptr<char[]> buffer_;   // the stream's, released after the stream is closed
+    std::unique_ptr<mac2mod::temporaryNote> note_;   // the temporary file, for a signal's end
 };
