@@ -134,6 +134,10 @@ TEST(mac2mod, fileErrors)
     EXPECT_EQ(o.status, -1);
     EXPECT_EQ(o.out, "Macro --> Model: set.mac\nError: cannot write \"set.mod\".\n");
     EXPECT_FALSE(fileExists(dir.file("set.mod")));
+    // The converter ignores the limit's signal itself: the same end where it is not ignored.
+    o = runProgram({"/bin/sh", "-c", "trap - XFSZ; ulimit -f 1; exec " + exe + " set.mac"}, dir.path());
+    EXPECT_EQ(o.out, "Macro --> Model: set.mac\nError: cannot write \"set.mod\".\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
 
     writeFile(dir.file("empty.mac"), macroText::header());
     o = convert(dir.path(), "empty.mac");

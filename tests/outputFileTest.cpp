@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
 
 #include "testSupport.h"
 #include "utility/outputFile.h"
+#include "utility/signalCleanup.h"
 
 namespace {
 
@@ -86,4 +88,31 @@ TEST(outputFile, failuresEndWithMinusOneAndRemoveThePartialFile)
     EXPECT_EQ(e.status(), -1);
     EXPECT_EQ(e.message(), "Error: no room for [" + missing + "]\n");
     EXPECT_EQ(e.file(), missing);
+}
+
+// A signal that ends the process while a replacing file is written takes the temporary file
+// with it, once the program has asked for that; the earlier file stays.
+TEST(outputFile, terminatingSignalRemovesTheTemporaryFile)
+{
+    TempDir dir;
+    const std::string path = dir.file("set.mod");
+    writeFile(path, "earlier");
+    chmod(path.c_str(), 0600);
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        Outcome o = runCaptured([&] {
+            mac2mod::removeTemporariesOnSignals();
+            outputFile out(path.c_str(), "wb", true);
+            out.write("partial", 7);
+            raise(signal);
+        });
+        EXPECT_EQ(o.signal, signal);
+        EXPECT_EQ(readFile(path), "earlier");
+        EXPECT_EQ(entriesIn(dir.path()), 1u);
+    }
+    outputFile out(path.c_str(), "wb", true);
+    out.write("new", 3);
+    out.close();
+    struct stat info;
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u) << "the replaced file's permissions are kept";
 }
