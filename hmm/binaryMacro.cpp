@@ -4,15 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <optional>
-#include <sys/stat.h>
 
 #include "hmm/modelArray.h"
 #include "hmm/setLimits.h"
 #include "utility/byteOrder.h"
 #include "utility/error.h"
-#include "utility/fileUtil.h"
 #include "utility/outputFile.h"
 
 namespace {
@@ -67,20 +63,8 @@ mac2mod::error nameUnended(const char *path, int modelId)
 // refusal is placed at the offending field's offset.
 class byteReader {
 public:
-    explicit byteReader(const char *path)
-        : path_(path), stream_(mac2mod::openFile(path, "rb")), offset_(0), size_(-1),
-          buffer_(new char[BUFFER_SIZE])
-    {
-        // Fields are a few bytes each: without a large buffer of our own, the C library
-        // would fetch the file in 4 KiB reads.
-        std::setvbuf(stream_, buffer_.get(), _IOFBF, BUFFER_SIZE);
-        struct stat info;
-        if (fstat(fileno(stream_), &info) == 0 && S_ISREG(info.st_mode))
-            size_ = info.st_size;
-    }
-    ~byteReader() { std::fclose(stream_); }
-    byteReader(const byteReader &) = delete;
-    byteReader &operator=(const byteReader &) = delete;
+    byteReader(const char *path, FILE *stream, long size)
+        : path_(path), stream_(stream), offset_(0), size_(size) {}
 
     void block(void *bytes, size_t size)
     {
@@ -109,13 +93,10 @@ public:
     long remaining() const { return size_ < 0 ? -1 : size_ - offset_; }
 
 private:
-    static constexpr size_t BUFFER_SIZE = 64 << 10;
-
     const char *path_;
     FILE *stream_;
     long offset_;
     long size_;
-    std::unique_ptr<char[]> buffer_;   // the stream's, released after the stream is closed
 };
 
 // The 50 floats of a mixture record in file order.
@@ -177,7 +158,8 @@ void transferSet(Channel &io, Set &set)
 
 class fieldReader {
 public:
-    explicit fieldReader(const char *path) : in_(path) {}
+    fieldReader(const char *path, FILE *stream, long size, binaryReadProgress *progress)
+        : in_(path, stream, size), progress_(progress) {}
 
     void integer(int &field)
     {
@@ -202,13 +184,14 @@ public:
             in_.stoppedAt(0, modelNumOutside(in_.path(), set.modelNum, room));
         std::free(set.model);
         set.model = allocateModels(set.modelNum);
-        prefaulter_.emplace(set.model, set.modelNum);
+        if (progress_)
+            progress_->arrayReady(set.model, set.modelNum);
     }
 
     void startModel(int modelId)
     {
-        if (prefaulter_)
-            prefaulter_->reached(modelId);
+        if (progress_)
+            progress_->reached(modelId);
     }
 
     void name(char (&str)[MAX_NAME_LEN], int modelId)
@@ -236,7 +219,7 @@ public:
 private:
     byteReader in_;
     long integerAt_ = 0;   // where the last integer or count began
-    std::optional<modelArrayPrefaulter> prefaulter_;
+    binaryReadProgress *progress_;
 };
 
 class fieldWriter {
@@ -269,9 +252,10 @@ private:
 
 }  // namespace
 
-void readBinaryMacroFile(hmmSet &set, const char *path)
+void readBinaryMacroStream(hmmSet &set, const char *path, FILE *stream, long size,
+                           binaryReadProgress *progress)
 {
-    fieldReader io(path);
+    fieldReader io(path, stream, size, progress);
     transferSet(io, set);
 }
 

@@ -35,8 +35,24 @@
 // 1, before the file is opened; see setLimits.h) and checks every write and the close.
 #pragma once
 
+#include <cstdio>
+
 #include "hmm/macroClass.h"
 
-// Fills an empty set from the file; the set owns the model array afterwards.
+// Fills an empty set from the file; the set owns the model array afterwards. A file that
+// holds many models has its array's pages made resident on a second thread as the reader
+// goes (binaryMacroFile.cpp).
 void readBinaryMacroFile(hmmSet &set, const char *path);
+
+// Told how far the reader has got, for work beside it.
+class binaryReadProgress {
+public:
+    virtual ~binaryReadProgress() = default;
+    virtual void arrayReady(hmmModel *model, int modelNum) = 0;
+    virtual void reached(int modelId) = 0;
+};
+// The same from an open stream at the file's start; size: the file's size in bytes, or -1
+// when it is not known (not a regular file). progress may be null.
+void readBinaryMacroStream(hmmSet &set, const char *path, FILE *stream, long size,
+                           binaryReadProgress *progress);
 void writeBinaryMacroFile(const hmmSet &set, const char *path);
