@@ -9,7 +9,7 @@
 
 std::vector<std::string> readNameTable(const char *path, int modelNum)
 {
-    uniqueFile stream(mac2mod::openFile(path, "rt"));
+    uniqueFile stream(mac2mod::openData(path, "rt"));
     macroScanner scanner(stream.get());
     std::vector<std::string> nameTable(modelNum);
     nameTable[0] = "sil";

@@ -3,6 +3,8 @@
 #include "hmm/textMacroReader.h"
 
 #include <algorithm>
+#include <string>
+#include <sys/stat.h>
 #include <cstdlib>
 #include <system_error>
 #include <thread>
@@ -95,7 +97,13 @@ bool readInPieces(hmmSet &set, FILE *stream, const char *path, const std::vector
 
 void readTextMacroFile(hmmSet &set, const char *path, int pieces)
 {
-    uniqueFile stream(mac2mod::openFile(path, "r"));
+    // The file is read twice, counted and then parsed, and in pieces from several offsets: a
+    // pipe or a device cannot be. Refused before it is opened, which could wait for a writer.
+    struct stat info;
+    if (stat(path, &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode))
+        throw mac2mod::error("Error: \"" + std::string(path) +
+                             "\" is not a regular file, and a text macro file is read twice.\n", 1).at(path);
+    uniqueFile stream(mac2mod::openData(path, "r"));
     const int cores = static_cast<int>(std::min(4u, std::thread::hardware_concurrency()));
     std::vector<long> starts;
     bool split = pieces > 1 || (pieces == 0 && cores > 1 && streamSize(stream.get()) >= (4 << 20));

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 
 #include "driver/modelFileName.h"
 #include "hmm/macroClass.h"
@@ -177,4 +178,31 @@ TEST(makeModelFileName, replacesTheLastExtension)
         makeModelFileName(path);
         EXPECT_EQ(path, out);
     }
+}
+
+// Inputs that are not regular files end at once with a message naming them.
+TEST(mac2mod, inputsThatAreNotRegularFiles)
+{
+    TempDir dir;
+    writeFile(dir.file("ModelNames.txt"), "1 a\n2 b\n");
+    std::filesystem::create_directory(dir.file("folder.mac"));
+    std::filesystem::create_symlink("/dev/zero", dir.file("zero.mac"));
+    ASSERT_EQ(mkfifo(dir.file("pipe.mac").c_str(), 0600), 0);
+    const std::string notRegular = "\" is not a regular file, and a text macro file is read twice.\n";
+    struct { const char *input; int status; std::string out; } cases[] = {
+        {"folder.mac", -1, "Error: Cannot open \"folder.mac\".\n"},
+        {"zero.mac", 1, "Error: \"zero.mac" + notRegular},
+        {"pipe.mac", 1, "Error: \"pipe.mac" + notRegular},
+    };
+    for (const auto &c : cases) {
+        Outcome o = convert(dir.path(), c.input);
+        EXPECT_EQ(o.status, c.status) << c.input;
+        EXPECT_EQ(o.out, std::string("Macro --> Model: ") + c.input + "\n" + c.out);
+    }
+    writeFile(dir.file("set.mac"), threeModels());
+    std::filesystem::remove(dir.file("ModelNames.txt"));
+    std::filesystem::create_directory(dir.file("ModelNames.txt"));
+    Outcome o = convert(dir.path(), "set.mac");
+    EXPECT_EQ(o.status, -1);
+    EXPECT_EQ(o.out, "Macro --> Model: set.mac\nError: Cannot open \"ModelNames.txt\".\n");
 }

@@ -177,6 +177,17 @@ TEST(modelFileWriter, refusals)
     EXPECT_EQ(o.out, notFound + "\"c\" in \"ModelNames.txt\"\n");
     EXPECT_FALSE(fileExists(f.output));
 
+    // Counts a set built by hand may hold beyond the records, refused before any output.
+    o = runReporting([&] {
+        macroClass set;
+        makeSet(set, {"sil", "a"}, 24);
+        set.MMF.vecSize[0] = 30;
+        writeModelFileOf(set.MMF, f.table.c_str(), f.output.c_str());
+    });
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.out, "Error: vecSize[0] = 30 is outside 0..24!\n");
+    EXPECT_FALSE(fileExists(f.output));
+
     o = attempt({}, "");
     EXPECT_EQ(o.status, -1);
     EXPECT_EQ(o.out, "Error: no model to write to the Halvern file [" + f.output + "]\n");

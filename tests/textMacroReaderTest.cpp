@@ -455,3 +455,34 @@ TEST(textMacroReader, recordsWhereItStopped)
         EXPECT_EQ(offset, static_cast<long>(c.text.rfind(c.token)));
     }
 }
+
+// A number that does not convert, where no keyword check fails after it, is refused at its
+// place instead of being read as 0; where a check fails, that check's message stays.
+TEST(textMacroReader, missingNumbersAreRefused)
+{
+    const std::string component = "<MEAN> 24\n" + values(1) + "<VARIANCE> 24\n" + values(2);
+    const std::string shortMean = "<MEAN> 24\n" + values(1, 23) + "<VARIANCE> 24\n" + values(2);
+    struct { std::string body, out, at; long after = 0; } cases[] = {
+        {"<NUMSTATES> 3\n" + stateHead(2, {1}) + shortMean + transP(3) + "<ENDHMM>\n",
+         "Error: a number is missing at modelId = 0 (m), stateId = 2: \"<VARIANCE>\" stands in its place!\n",
+         "<VARIANCE>"},
+        {"<NUMSTATES> 3\n" + stateHead(2, {2}) + "<MIXTURE> 1\n" + component + "<MIXTURE> 2 0.5\n" +
+             component + transP(3) + "<ENDHMM>\n",
+         "Error: a number is missing at modelId = 0 (m), stateId = 2: \"<MEAN>\" stands in its place!\n",
+         "<MEAN>"},
+        {"<NUMSTATES> 2\n<TRANSP> 2\n 0 1\n 0\n<ENDHMM>\n",
+         "Error: a number is missing at modelId = 0 (m), <TRANSP>: \"<ENDHMM>\" stands in its place!\n",
+         "<ENDHMM>"},
+        {"<NUMSTATES> 3\n" + stateHead(2, {1}) + "<MEAN> 24\n" + values(1, 23) + "<VARIANZ> 24\n",
+         "Error: Cannot find \"<VARIANCE>\"!\nmodelId=0 (m), stateId=2\n", "<VARIANZ>", 10},
+    };
+    for (const auto &c : cases) {
+        std::string text = oneModel(c.body);
+        for (int pieces : {1, 2}) {
+            Outcome o = failText(text + (pieces == 2 ? model("n") : ""));
+            EXPECT_EQ(o.status, 1);
+            EXPECT_EQ(o.out, c.out);
+            EXPECT_EQ(o.offset, static_cast<long>(text.find(c.at)) + c.after) << c.out;
+        }
+    }
+}

@@ -21,8 +21,8 @@ namespace {
     throw error("Error: Cannot open \"" + std::string(path) + "\".\n", -1).at(path);
 }
 
-// A file whose bytes are read. fopen gives a folder as a stream for reading, but one whose
-// reads fail and whose end lies at no real size: it fails as a file that cannot be opened.
+}  // namespace
+
 uniqueFile openData(const char *path, const char *mode)
 {
     uniqueFile stream(openFile(path, mode));
@@ -31,8 +31,6 @@ uniqueFile openData(const char *path, const char *mode)
         openFailure(path);
     return stream;
 }
-
-}  // namespace
 
 FILE *openFile(const char *path, const char *mode)
 {

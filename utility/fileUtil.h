@@ -39,6 +39,9 @@ using uniqueFile = std::unique_ptr<FILE, fileCloser>;
 namespace mac2mod {
 // fopen, or the error "Error: Cannot open \"path\".", status -1. Never returns null.
 FILE *openFile(const char *path, const char *mode);
+// A file whose bytes are read. fopen gives a folder as a stream for reading, but one whose
+// reads fail and whose end lies at no real size: it fails as a file that cannot be opened.
+uniqueFile openData(const char *path, const char *mode);
 int fileLineCount(const char *path);
 int fileSize(const char *path);
 char *fileRead(const char *path, int &size);
