@@ -34,17 +34,31 @@ byteBuffer encodeBatch(const hmmSet &set, const std::vector<int> &indexTable, in
     return bytes;
 }
 
-// The table matched against the set: entry j's model; refused before anything is written.
+// The table matched against the set: entry j's model. Refused before anything is written:
+// a model without an entry, and an entry without a model (it would repeat another model).
 std::vector<int> tableOrder(const hmmSet &set, const char *tablePath, const char *outputPath)
 {
     if (set.modelNum < 1)
         mac2mod::raisef(-1, "Error: no model to write to the Halvern file [%s]\n", outputPath);
     checkAllCounts(set);
-    std::vector<std::string> nameTable = readNameTable(tablePath, set.modelNum);
+    std::vector<long> offsets;
+    std::vector<std::string> nameTable = readNameTable(tablePath, set.modelNum, &offsets);
     std::vector<const char *> modelNames(set.modelNum);
     for (int i = 0; i < set.modelNum; i++)
         modelNames[i] = set.model[i].str;
-    return matchModels(nameTable, modelNames);
+    std::vector<int> indexTable = matchModels(nameTable, modelNames);
+    auto unmatched = std::find(indexTable.begin(), indexTable.end(), -1);
+    if (unmatched == indexTable.begin())
+        mac2mod::raisef(-1, "Error: no model is named \"sil\", the first record of the Halvern file [%s]\n",
+                        outputPath);
+    if (unmatched != indexTable.end()) {
+        size_t j = static_cast<size_t>(unmatched - indexTable.begin());
+        std::string where = offsets[j] < 0 ? "entry " + std::to_string(j)
+                                           : "line " + std::to_string(lineOf(tablePath, offsets[j]));
+        mac2mod::raisef(-1, "Error: \"%s\" at %s of \"ModelNames.txt\" matches no model of the set\n",
+                        nameTable[j].c_str(), where.c_str());
+    }
+    return indexTable;
 }
 
 void writeInOrder(const hmmSet &set, const std::vector<int> &indexTable, byteSink &sink)

@@ -7,39 +7,84 @@
 #include "utility/error.h"
 #include "utility/fileUtil.h"
 
-std::vector<std::string> readNameTable(const char *path, int modelNum)
+std::vector<std::string> readNameTable(const char *path, int modelNum, std::vector<long> *offsets)
 {
     uniqueFile stream(mac2mod::openData(path, "rt"));
     macroScanner scanner(stream.get());
     std::vector<std::string> nameTable(modelNum);
     nameTable[0] = "sil";
+    if (offsets)
+        offsets->assign(1, -1);
     std::string name;
     for (int k = 1; k < modelNum; k++) {
         // "%d %s": a number that does not read stops the entry before its name.
         int unused;
-        if (scanner.integer(unused) == macroScanner::ok)
-            scanner.token(name);
+        bool read = scanner.integer(unused) == macroScanner::ok && scanner.token(name) == macroScanner::ok;
         nameTable[k] = name;
+        if (offsets)
+            offsets->push_back(read ? scanner.lastStart() : -1);
     }
     return nameTable;
+}
+
+tableMatch matchTable(const std::vector<std::string> &nameTable,
+                      const std::vector<const char *> &modelNames)
+{
+    // The window [lo, hi] of entries still open, walked as a scan from lo would: per name its
+    // entries in table order, and the first of them not below lo. lo only grows, so each
+    // name's cursor only moves forward.
+    struct entries {
+        std::vector<int> index;
+        size_t first = 0;
+    };
+    std::unordered_map<std::string, entries> byName;
+    for (int j = 0; j < static_cast<int>(nameTable.size()); j++)
+        byName[nameTable[j]].index.push_back(j);
+    tableMatch match;
+    match.entryModel.assign(nameTable.size(), -1);
+    int lo = 0, hi = static_cast<int>(nameTable.size()) - 1;
+    for (int i = 0; i < static_cast<int>(modelNames.size()); i++) {
+        auto found = byName.find(modelNames[i]);
+        int j = -1;
+        if (found != byName.end()) {
+            entries &e = found->second;
+            while (e.first < e.index.size() && e.index[e.first] < lo)
+                e.first++;
+            if (e.first < e.index.size() && e.index[e.first] <= hi)
+                j = e.index[e.first];
+        }
+        if (j < 0) {
+            match.modelsWithoutEntry.push_back(i);
+            continue;
+        }
+        match.entryModel[j] = i;   // a second model of the name takes the entry over
+        if (j == lo)
+            lo++;
+        if (j == hi)
+            hi--;
+    }
+    return match;
 }
 
 std::vector<int> matchModels(const std::vector<std::string> &nameTable,
                              const std::vector<const char *> &modelNames)
 {
-    struct entries {
-        std::vector<int> index;   // ascending
-        size_t taken = 0;
-    };
-    std::unordered_map<std::string, entries> byName;
-    for (int j = 0; j < static_cast<int>(nameTable.size()); j++)
-        byName[nameTable[j]].index.push_back(j);
-    std::vector<int> indexTable(nameTable.size(), 0);
-    for (int i = 0; i < static_cast<int>(modelNames.size()); i++) {
-        auto found = byName.find(modelNames[i]);
-        if (found == byName.end() || found->second.taken == found->second.index.size())
-            mac2mod::raisef(-1, "Error: can not find model name \"%s\" in \"ModelNames.txt\"\n", modelNames[i]);
-        indexTable[found->second.index[found->second.taken++]] = i;
+    tableMatch match = matchTable(nameTable, modelNames);
+    if (!match.modelsWithoutEntry.empty())
+        mac2mod::raisef(-1, "Error: can not find model name \"%s\" in \"ModelNames.txt\"\n",
+                        modelNames[match.modelsWithoutEntry[0]]);
+    return match.entryModel;
+}
+
+int lineOf(const char *path, long offset)
+{
+    uniqueFile stream(std::fopen(path, "rb"));
+    int line = 1;
+    for (long at = 0; stream && at < offset; at++) {
+        int c = std::getc(stream.get());
+        if (c == EOF)
+            break;
+        line += c == '\n';
     }
-    return indexTable;
+    return line;
 }

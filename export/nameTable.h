@@ -10,11 +10,25 @@
 #include <vector>
 
 // Entry 0 is "sil"; entries 1 .. modelNum - 1 are read from the file in order. An entry that
-// cannot be read repeats the name before it (an empty name for the first).
-std::vector<std::string> readNameTable(const char *path, int modelNum);
+// cannot be read repeats the name before it (an empty name for the first). offsets, when
+// given, receives where each entry's name begins, -1 for "sil" and for one not read.
+std::vector<std::string> readNameTable(const char *path, int modelNum,
+                                       std::vector<long> *offsets = nullptr);
+// The 1-based line of offset in the file.
+int lineOf(const char *path, long offset);
 
-// For each table entry, the index of the model written in its place: each model takes the
-// first table entry of its name that no earlier model took. A model left without an entry
-// is refused with "can not find model name" and status -1.
+// The models and the table paired through a window of entries [lo, hi], at first the whole
+// table: each model in set order takes the first entry of its name from lo to hi; an entry
+// taken at either end of the window leaves it, one taken inside stays, so a second model of
+// that name takes it over. In table order every model is found at lo at once.
+struct tableMatch {
+    std::vector<int> entryModel;           // per entry the model written there, -1 for none
+    std::vector<int> modelsWithoutEntry;   // in set order
+};
+tableMatch matchTable(const std::vector<std::string> &nameTable,
+                      const std::vector<const char *> &modelNames);
+
+// For each table entry, the index of the model written in its place (matchTable), or -1. A
+// model left without an entry is refused with "can not find model name" and status -1.
 std::vector<int> matchModels(const std::vector<std::string> &nameTable,
                              const std::vector<const char *> &modelNames);

@@ -1,7 +1,6 @@
 // The table read as the converter reads it (nameTable.cpp): each entry "%d %s", an entry
 // whose number does not read keeps the name before it, and only the first modelNum - 1
-// entries are read. Models take entries as the converter pairs them: each the first entry of
-// its name that no earlier model took, the first "sil" the entry the converter puts first.
+// entries are read. Models take entries as the converter pairs them (matchTable).
 #include <sys/stat.h>
 
 #include <cstdint>
@@ -11,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "export/nameTable.h"
 #include "hmm/macroScanner.h"
 #include "hmm/setLimits.h"
 #include "mmftool/lint.h"
@@ -125,37 +125,31 @@ private:
 
     void pairModels()
     {
-        // Per name, the entries not yet taken (entry 0 is "sil", put first by the converter).
-        std::map<std::string, std::vector<size_t>> open;
-        for (size_t j = entries_.size(); j > 0; j--)
-            open[entries_[j - 1].name].push_back(j);
-        open["sil"].push_back(0);
+        // Entry 0 is the "sil" the converter puts first; entry j is entries_[j - 1].
+        std::vector<std::string> table{"sil"};
+        for (const tableEntry &e : entries_)
+            table.push_back(e.name);
+        std::vector<const char *> modelNames(set_.modelNum);
+        std::set<std::string_view> named;
         for (int m = 0; m < set_.modelNum; m++) {
-            std::string name(modelName(set_.model[m]));
-            auto found = open.find(name);
-            if (found != open.end() && !found->second.empty()) {
-                found->second.pop_back();
-                continue;
-            }
+            modelNames[m] = set_.model[m].str;
+            named.insert(modelName(set_.model[m]));
+        }
+        tableMatch match = matchTable(table, modelNames);
+        for (int m : match.modelsWithoutEntry)
             lint_.findings.push_back(lint_.at(lint_.modelAt[m], "no-entry",
                                               formatted("no entry of \"%s\" is left for model %d (\"%s\")",
-                                                        path_.c_str(), m, name.c_str())));
+                                                        path_.c_str(), m, modelNames[m])));
+        for (size_t j = 1; j < table.size(); j++) {
+            // An unread entry is reported as such.
+            if (match.entryModel[j] >= 0 || !entries_[j - 1].read)
+                continue;
+            const std::string &name = table[j];
+            add(entries_[j - 1].offset, "no-model",
+                named.count(name) ? formatted("no model named \"%s\" is left for entry %zu: other entries took them",
+                                              name.c_str(), j)
+                                  : formatted("no model is named \"%s\" (entry %zu)", name.c_str(), j));
         }
-        std::set<std::string_view> modelNames;
-        for (int m = 0; m < set_.modelNum; m++)
-            modelNames.insert(modelName(set_.model[m]));
-        for (auto &[name, left] : open)
-            for (auto j = left.rbegin(); j != left.rend(); j++) {
-                // The converter's own "sil" needs no model; an unread entry is reported as such.
-                if (*j == 0 || !entries_[*j - 1].read)
-                    continue;
-                const tableEntry &e = entries_[*j - 1];
-                bool named = modelNames.count(name) != 0;
-                add(e.offset, "no-model",
-                    named ? formatted("no model named \"%s\" is left for entry %zu: earlier entries took them all",
-                                      name.c_str(), *j)
-                          : formatted("no model is named \"%s\" (entry %zu)", name.c_str(), *j));
-            }
         sortFindings(lint_.findings);
     }
 

@@ -181,7 +181,7 @@ TEST(lint, tableIsCheckedAsTheConverterReadsIt)
         {"1 a\n2 sil\n",
          {{"sil", "\"sil\" is listed: the converter writes the first model named \"sil\" before the entries by "
                   "itself, so this entry serves only a second model of that name"},
-          {"sil", "no model named \"sil\" is left for entry 2: earlier entries took them all"}},
+          {"sil", "no model named \"sil\" is left for entry 2: other entries took them"}},
          {{"~h \"n", noEntry}}},
         {"1 a\n2 b\n", {{"b", "no model is named \"b\" (entry 2)"}}, {{"~h \"n", noEntry}}},
         {"1 a\n  x 2 b\n",

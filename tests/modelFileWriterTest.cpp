@@ -175,6 +175,12 @@ TEST(modelFileWriter, refusals)
     // A table too short repeats its last name, so the model it lacks is not found.
     o = attempt({"sil", "a", "b", "c"}, "1 a\n2 b\n");
     EXPECT_EQ(o.out, notFound + "\"c\" in \"ModelNames.txt\"\n");
+    // A second model of a name takes over its entry, and an entry is left for no model: it
+    // would repeat another model's record.
+    o = attempt({"x", "x", "sil", "a"}, "1 x\n2 a\n\n3 q\n");
+    EXPECT_EQ(o.out, "Error: \"q\" at line 4 of \"ModelNames.txt\" matches no model of the set\n");
+    o = attempt({"x", "y", "x"}, "1 x\n2 y\n");
+    EXPECT_EQ(o.out, "Error: no model is named \"sil\", the first record of the Halvern file [" + f.output + "]\n");
     EXPECT_FALSE(fileExists(f.output));
 
     // Counts a set built by hand may hold beyond the records, refused before any output.
@@ -247,9 +253,26 @@ TEST(nameTable, entriesAndUnreadableOnes)
     EXPECT_EQ(readNameTable(path.c_str(), 2), (std::vector<std::string>{"sil", ""}));
 }
 
-TEST(nameTable, eachEntryIsTakenOnceInTableOrder)
+// The window of open entries: an entry taken inside it stays and a second model of its name
+// takes it over; one taken at an end leaves it.
+TEST(nameTable, modelsTakeEntriesThroughTheWindow)
 {
-    std::vector<std::string> table = {"sil", "x", "a", "x"};
-    std::vector<const char *> names = {"x", "sil", "x", "a"};
-    EXPECT_EQ(matchModels(table, names), (std::vector<int>{1, 0, 3, 2}));
+    struct {
+        std::vector<std::string> table;
+        std::vector<const char *> names;
+        std::vector<int> entryModel, withoutEntry;
+    } cases[] = {
+        {{"sil", "x", "a", "x"}, {"x", "sil", "x", "a"}, {1, 2, 3, -1}, {}},
+        {{"sil", "a", "b"}, {"sil", "a", "b"}, {0, 1, 2}, {}},
+        {{"sil", "b", "a"}, {"a", "sil", "b"}, {1, 2, 0}, {}},
+        {{"sil", "a", "x", "a"}, {"sil", "a", "x", "a"}, {0, 1, 2, 3}, {}},
+        {{"sil", "x", "a"}, {"x", "x", "sil", "a"}, {2, 1, 3}, {}},
+        {{"sil", "a", "b"}, {"b", "a", "b"}, {-1, 1, 0}, {2}},
+        {{"sil", "a"}, {"a", "b"}, {-1, 0}, {1}},
+    };
+    for (const auto &c : cases) {
+        tableMatch match = matchTable(c.table, c.names);
+        EXPECT_EQ(match.entryModel, c.entryModel);
+        EXPECT_EQ(match.modelsWithoutEntry, c.withoutEntry);
+    }
 }
