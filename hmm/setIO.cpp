@@ -44,6 +44,17 @@ void placeInText(error &e)
         e.atLine(line, static_cast<int>(e.offset() - lineStart + 1));
 }
 
+// Memory that could not be had is reported as the other failures are.
+template <class F>
+void reporting(F f)
+{
+    try {
+        f();
+    } catch (const std::bad_alloc &) {
+        throw outOfMemory();
+    }
+}
+
 void empty(macroClass &set)
 {
     std::free(set.MMF.model);
@@ -60,10 +71,12 @@ void readSet(macroClass &set, const std::string &path)
                path.c_str());
     empty(set);
     try {
-        if (f == form::binary)
-            readBinaryMacroFile(set.MMF, path.c_str());
-        else
-            readTextMacroFile(set.MMF, path.c_str());
+        reporting([&] {
+            if (f == form::binary)
+                readBinaryMacroFile(set.MMF, path.c_str());
+            else
+                readTextMacroFile(set.MMF, path.c_str());
+        });
     } catch (error &e) {
         empty(set);
         e.at(path);
@@ -76,8 +89,8 @@ void readSet(macroClass &set, const std::string &path)
 void writeSet(const macroClass &set, const std::string &path)
 {
     switch (formOf(path)) {
-    case form::binary: return writeBinaryMacroFile(set.MMF, path.c_str());
-    case form::text: return writeTextMacroFile(set.MMF, path.c_str());
+    case form::binary: return reporting([&] { writeBinaryMacroFile(set.MMF, path.c_str()); });
+    case form::text: return reporting([&] { writeTextMacroFile(set.MMF, path.c_str()); });
     case form::other: break;
     }
     raisef(1, "Error in writing \"%s\": The only allowed extension are \"mac\" and \"macb\".\n",
@@ -86,7 +99,7 @@ void writeSet(const macroClass &set, const std::string &path)
 
 void writeModelFile(const macroClass &set, const std::string &tablePath, const std::string &outputPath)
 {
-    writeModelFileOf(set.MMF, tablePath.c_str(), outputPath.c_str());
+    reporting([&] { writeModelFileOf(set.MMF, tablePath.c_str(), outputPath.c_str()); });
 }
 
 }  // namespace mac2mod

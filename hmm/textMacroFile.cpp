@@ -32,7 +32,7 @@ long lineStartAfter(FILE *stream, long offset)
 // The counting pass is a read of the whole file: with split, the halves before and after the
 // first line start past the middle are counted side by side (every line start is a piece
 // start, so each half counts exactly the pieces the whole count finds in it).
-int countHeaders(FILE *stream, const char *path, std::vector<long> &starts, bool split)
+int countHeaders(FILE *stream, const char *path, headerStarts &starts, bool split)
 {
     const long origin = std::ftell(stream);
     uniqueFile second(split ? std::fopen(path, "r") : nullptr);
@@ -41,34 +41,38 @@ int countHeaders(FILE *stream, const char *path, std::vector<long> &starts, bool
         middle = lineStartAfter(second.get(), (origin + std::ftell(second.get())) / 2);
     if (middle < 0)
         return countModelHeaders(stream, &starts);
-    std::vector<long> secondStarts;
-    int secondCount = 0;
-    std::thread counter([&] { secondCount = countModelHeaders(second.get(), &secondStarts); });
-    int count = countModelHeaders(stream, &starts, middle);
+    headerStarts secondStarts;
+    std::thread counter([&] { countModelHeaders(second.get(), &secondStarts); });
+    countModelHeaders(stream, &starts, middle);
     counter.join();
-    starts.insert(starts.end(), secondStarts.begin(), secondStarts.end());
-    return count + secondCount;
+    starts.append(secondStarts);
+    return starts.count();
 }
 
-// Reads the models of [starts[first], starts[last]) from a stream of its own; the header has
-// been read already.
-void readPiece(hmmSet &set, const char *path, const std::vector<long> &starts, int first, int last)
+// Reads the models from start first up to start last from a stream of its own; the header
+// has been read already.
+void readPiece(hmmSet &set, const char *path, headerStarts::start first, headerStarts::start last)
 {
     uniqueFile stream(std::fopen(path, "r"));
-    if (!stream || std::fseek(stream.get(), starts[first], SEEK_SET) != 0)
+    if (!stream || std::fseek(stream.get(), first.offset, SEEK_SET) != 0)
         raisef(-1, "Error: Cannot open \"%s\".\n", path);
-    readTextMacroPiece(set, path, stream.get(), first, last, last < set.modelNum ? starts[last] : -1);
+    readTextMacroPiece(set, path, stream.get(), first.model, last.model, last.offset);
 }
 
 // The models split into pieces read side by side, one per core, each starting at its first
-// model's "~h" line. False when any piece failed: the caller then reads the whole file again
-// in order, so that the first fault in the file is the one reported.
-bool readInPieces(hmmSet &set, FILE *stream, const char *path, const std::vector<long> &starts, int pieces)
+// model's "~h" line (one of the starts kept by the count). False when any piece failed: the
+// caller then reads the whole file again in order, so that the first fault in the file is
+// the one reported.
+bool readInPieces(hmmSet &set, FILE *stream, const char *path, const headerStarts &starts, int pieces)
 {
-    const int modelNum = set.modelNum;
-    std::vector<int> bounds;
-    for (int k = 0; k <= pieces; k++)
-        bounds.push_back(static_cast<int>(static_cast<long long>(modelNum) * k / pieces));
+    std::vector<headerStarts::start> bounds{{0, 0}};
+    for (int k = 1; k < pieces; k++) {
+        headerStarts::start s = starts.nearest(static_cast<int>(static_cast<long long>(set.modelNum) * k / pieces));
+        if (s.model > bounds.back().model)
+            bounds.push_back(s);
+    }
+    bounds.push_back({set.modelNum, -1});
+    pieces = static_cast<int>(bounds.size()) - 1;
     std::vector<std::thread> threads;
     std::vector<char> failed(pieces, 0);
     auto attempt = [&](int k, auto read) {
@@ -80,14 +84,12 @@ bool readInPieces(hmmSet &set, FILE *stream, const char *path, const std::vector
     };
     for (int k = 1; k < pieces; k++) {
         try {
-            threads.emplace_back([&, k] {
-                attempt(k, [&] { readPiece(set, path, starts, bounds[k], bounds[k + 1]); });
-            });
+            threads.emplace_back([&, k] { attempt(k, [&] { readPiece(set, path, bounds[k], bounds[k + 1]); }); });
         } catch (const std::system_error &) {
             failed[k] = 1;   // no thread to be had: the whole read runs in order
         }
     }
-    attempt(0, [&] { readTextMacroPiece(set, path, stream, 0, bounds[1], starts[bounds[1]]); });
+    attempt(0, [&] { readTextMacroPiece(set, path, stream, 0, bounds[1].model, bounds[1].offset); });
     for (std::thread &thread : threads)
         thread.join();
     return std::find(failed.begin(), failed.end(), 1) == failed.end();
@@ -105,7 +107,7 @@ void readTextMacroFile(hmmSet &set, const char *path, int pieces)
                              "\" is not a regular file, and a text macro file is read twice.\n", 1).at(path);
     uniqueFile stream(mac2mod::openData(path, "r"));
     const int cores = static_cast<int>(std::min(4u, std::thread::hardware_concurrency()));
-    std::vector<long> starts;
+    headerStarts starts;
     bool split = pieces > 1 || (pieces == 0 && cores > 1 && streamSize(stream.get()) >= (4 << 20));
     set.modelNum = countHeaders(stream.get(), path, starts, split);
     set.model = allocateModels(set.modelNum);

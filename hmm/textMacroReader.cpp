@@ -437,7 +437,38 @@ private:
 
 }  // namespace
 
-int countModelHeaders(FILE *stream, std::vector<long> *starts, long end)
+void headerStarts::add(long offset)
+{
+    if (count_++ % stride_ != 0)
+        return;
+    starts_.push_back({count_ - 1, offset});
+    if (starts_.size() < LIMIT)
+        return;
+    // Every other one goes, and from now on every other header is kept.
+    size_t kept = 0;
+    for (size_t k = 0; k < starts_.size(); k += 2)
+        starts_[kept++] = starts_[k];
+    starts_.resize(kept);
+    stride_ *= 2;
+}
+
+void headerStarts::append(const headerStarts &later)
+{
+    for (const start &s : later.starts_)
+        starts_.push_back({count_ + s.model, s.offset});
+    count_ += later.count_;
+}
+
+const headerStarts::start &headerStarts::nearest(int model) const
+{
+    auto after = std::lower_bound(starts_.begin(), starts_.end(), model,
+                                  [](const start &s, int m) { return s.model < m; });
+    if (after == starts_.end() || (after != starts_.begin() && model - after[-1].model < after->model - model))
+        --after;
+    return *after;
+}
+
+int countModelHeaders(FILE *stream, headerStarts *starts, long end)
 {
     // Left unfilled: a small file touches only the little of the block that it reads.
     const size_t bufferSize = 1 << 20;
@@ -462,7 +493,7 @@ int countModelHeaders(FILE *stream, std::vector<long> *starts, long end)
                 } else if (tilde && c == 'h') {
                     count++;
                     if (starts)
-                        starts->push_back(offset + (p - buffer.get()) - 2);
+                        starts->add(offset + (p - buffer.get()) - 2);
                 }
                 pieceLen = (c == '\n' || ++pieceLen == pieceMax) ? 0 : pieceLen;
                 continue;

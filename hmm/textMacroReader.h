@@ -50,7 +50,33 @@ void readTextMacroFile(hmmSet &set, const char *path, int pieces = 0);
 // space may come before it; -1 when last is the final model.
 void readTextMacroPiece(hmmSet &set, const char *path, FILE *stream, int first, int last, long end);
 
+// Where model headers begin, with the index of each model: every one while they are few, then
+// an evenly spread choice of at most about LIMIT of them, so that counting a file of many
+// lines needs no memory that grows with it.
+class headerStarts {
+public:
+    static constexpr size_t LIMIT = 4096;
+    struct start {
+        int model;
+        long offset;
+        bool operator==(const start &other) const { return model == other.model && offset == other.offset; }
+    };
+
+    void add(long offset);
+    // The starts of the part of the file that follows the one counted here.
+    void append(const headerStarts &later);
+    int count() const { return count_; }
+    const std::vector<start> &starts() const { return starts_; }
+    // The kept start whose model is nearest to model.
+    const start &nearest(int model) const;
+
+private:
+    std::vector<start> starts_;
+    int count_ = 0;
+    int stride_ = 1;   // every stride_-th header is kept
+};
+
 // Lines (as fgets cuts them into pieces of at most MAX_STR_LEN - 1 characters) that begin
 // with "~h", from the stream's current position (a line start) to its end or to the offset
-// end; starts, when given, receives the file offset of each such line.
-int countModelHeaders(FILE *stream, std::vector<long> *starts = nullptr, long end = -1);
+// end; starts, when given, receives where they begin.
+int countModelHeaders(FILE *stream, headerStarts *starts = nullptr, long end = -1);

@@ -151,5 +151,7 @@ int main(int argc, char **argv)
         return status;
     } catch (const mac2mod::error &e) {
         mac2mod::exitWith(e);   // the libraries' messages keep standard output
+    } catch (const std::bad_alloc &) {
+        mac2mod::exitWith(mac2mod::outOfMemory());
     }
 }

@@ -311,18 +311,20 @@ TEST(textMacroReader, countsHeadersAsFgetsCutsLines)
         std::rewind(f);
         int expected = reference(f);
         std::rewind(f);
-        std::vector<long> starts;
+        headerStarts starts;
         ASSERT_EQ(countModelHeaders(f, &starts), expected) << "trial " << trial;
-        for (long start : starts)
-            ASSERT_EQ(text.compare(start, 2, "~h"), 0);
+        ASSERT_EQ(starts.starts().size(), static_cast<size_t>(expected));
+        for (headerStarts::start start : starts.starts())
+            ASSERT_EQ(text.compare(start.offset, 2, "~h"), 0);
         // Counted in two parts cut at a line start, the same lines in the same places.
         size_t cut = text.find('\n', text.size() / 2);
         if (cut != std::string::npos) {
-            std::vector<long> parts;
+            headerStarts parts, later;
             std::rewind(f);
             int first = countModelHeaders(f, &parts, static_cast<long>(cut + 1));
-            ASSERT_EQ(first + countModelHeaders(f, &parts), expected) << "trial " << trial;
-            ASSERT_EQ(parts, starts);
+            ASSERT_EQ(first + countModelHeaders(f, &later), expected) << "trial " << trial;
+            parts.append(later);
+            ASSERT_EQ(parts.starts(), starts.starts());
         }
         std::fclose(f);
     }
@@ -485,4 +487,32 @@ TEST(textMacroReader, missingNumbersAreRefused)
             EXPECT_EQ(o.offset, static_cast<long>(text.find(c.at)) + c.after) << c.out;
         }
     }
+}
+
+// Past a few thousand headers the count keeps an evenly spread choice of starts, each with its
+// model, and pieces start at those: the set read in pieces is still the whole read's.
+TEST(textMacroReader, manyHeadersKeepBoundedStarts)
+{
+    std::string text = header();
+    const size_t first = text.size();
+    const std::string small = "<BEGINHMM>\n<NUMSTATES> 2\n" + transP(2) + "<ENDHMM>\n";
+    for (int m = 0; m < 9000; m++)
+        text += "~h \"m" + std::to_string(m % 10) + "\"\n" + small;
+    textFile file(text);
+    FILE *f = std::fopen(file.path.c_str(), "r");
+    std::fseek(f, static_cast<long>(first), SEEK_SET);
+    headerStarts starts;
+    ASSERT_EQ(countModelHeaders(f, &starts), 9000);
+    std::fclose(f);
+    EXPECT_LE(starts.starts().size(), headerStarts::LIMIT);
+    const size_t modelBytes = (text.size() - first) / 9000;
+    for (headerStarts::start s : starts.starts())
+        ASSERT_EQ(static_cast<size_t>(s.offset), first + s.model * modelBytes);
+    EXPECT_EQ(starts.nearest(4501).model % 4, 0);
+
+    macroClass whole, split;
+    readTextMacroFile(whole.MMF, file.path.c_str(), 1);
+    readTextMacroFile(split.MMF, file.path.c_str(), 3);
+    ASSERT_EQ(split.MMF.modelNum, 9000);
+    EXPECT_EQ(std::memcmp(split.MMF.model, whole.MMF.model, 9000 * sizeof(hmmModel)), 0);
 }

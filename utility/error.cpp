@@ -63,6 +63,11 @@ void raisef(int status, const char *format, ...)
     throw error(text, status);
 }
 
+error outOfMemory()
+{
+    return error("Error: not enough memory.\n", 1);
+}
+
 void exitWith(const error &e)
 {
     std::fputs(e.message().c_str(), stdout);

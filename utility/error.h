@@ -7,6 +7,7 @@
 //     catch (const mac2mod::error &e) { e.status(); e.file(); e.line(); e.column(); }
 #pragma once
 
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -44,7 +45,11 @@ error errorf(int status, const char *format, ...) __attribute__((format(printf, 
 // The edge: prints the message on standard output, flushed, and ends the process with its status.
 [[noreturn]] void exitWith(const error &e);
 
-// Runs f at the edge: an error it throws ends the process as exitWith does.
+// The error for memory that could not be had.
+error outOfMemory();
+
+// Runs f at the edge: an error it throws ends the process as exitWith does, and so does
+// memory that could not be had (outOfMemory).
 template <class F>
 decltype(auto) orExit(F &&f)
 {
@@ -52,6 +57,8 @@ decltype(auto) orExit(F &&f)
         return f();
     } catch (const error &e) {
         exitWith(e);
+    } catch (const std::bad_alloc &) {
+        exitWith(outOfMemory());
     }
 }
 
