@@ -42,7 +42,12 @@ int countHeaders(FILE *stream, const char *path, headerStarts &starts, bool spli
     if (middle < 0)
         return countModelHeaders(stream, &starts);
     headerStarts secondStarts;
-    std::thread counter([&] { countModelHeaders(second.get(), &secondStarts); });
+    std::thread counter;
+    try {
+        counter = std::thread([&] { countModelHeaders(second.get(), &secondStarts); });
+    } catch (const std::system_error &) {
+        return countModelHeaders(stream, &starts);   // no second thread: one count of it all
+    }
     countModelHeaders(stream, &starts, middle);
     counter.join();
     starts.append(secondStarts);

@@ -116,3 +116,15 @@ TEST(outputFile, terminatingSignalRemovesTheTemporaryFile)
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u) << "the replaced file's permissions are kept";
 }
+
+// A target whose name leaves no room for the temporary suffix is still written whole.
+TEST(outputFile, longNameStillReplaces)
+{
+    TempDir dir;
+    const std::string path = dir.file(std::string(250, 'n') + ".mod");
+    outputFile out(path.c_str(), "wb", true);
+    out.write("abc", 3);
+    out.close();
+    EXPECT_EQ(readFile(path), "abc");
+    EXPECT_EQ(entriesIn(dir.path()), 1u);
+}

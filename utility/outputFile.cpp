@@ -20,7 +20,11 @@ FILE *openTemporaryBeside(const std::string &target, std::string &name)
 {
     if (std::filesystem::is_directory(target))
         return nullptr;
+    // A name that the suffix would make too long for the folder gets a short one of its own.
+    std::filesystem::path where(target);
     name = target + ".XXXXXX";
+    if (where.filename().string().size() + 7 > 255)
+        name = (where.parent_path() / "output.XXXXXX").string();
     int fd = mkstemp(name.data());
     if (fd < 0)
         return nullptr;
