@@ -1,12 +1,12 @@
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-install(TARGETS utility hmm util mac2mod mmftool
+install(TARGETS utility hmm util htk mac2mod mmftool
         EXPORT mac2modTargets
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
-foreach(dir utility hmm export util driver)
+foreach(dir utility hmm export util htk driver)
     install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir}/
             DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${dir}
             FILES_MATCHING PATTERN "*.h")

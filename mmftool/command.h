@@ -17,8 +17,15 @@ struct commandLine {
     std::string command;
     std::vector<std::string> args;
     std::set<std::string> flags;
+    std::map<std::string, std::string> values;   // flags that take a value: --table TABLE
 
     bool has(const char *flag) const { return flags.count(flag) != 0; }
+    // The value given with flag, or fallback.
+    std::string value(const char *flag, const std::string &fallback) const
+    {
+        auto found = values.find(flag);
+        return found == values.end() ? fallback : found->second;
+    }
     const char *arg(size_t k) const { return args[k].c_str(); }
 };
 
@@ -27,6 +34,7 @@ int convertCommand(const commandLine &line);
 int dumpCommand(const commandLine &line);
 int namesCommand(const commandLine &line);
 int modinfoCommand(const commandLine &line);
+int importCommand(const commandLine &line);
 
 // "mmftool COMMAND: message" and the command's usage on standard error; returns 2.
 int usageError(const commandLine &line, const std::string &message);

@@ -1,0 +1,539 @@
+#include "htk/htkSource.h"
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "htk/htkReal.h"
+
+namespace mac2mod::htk {
+
+namespace {
+
+// Zero bytes after the file, so that the fast number paths may read a little past its end.
+constexpr size_t PADDING = 32;
+
+struct keywordEntry {
+    int code;
+    const char *name;
+};
+
+const keywordEntry keywords[] = {
+    {BEGINHMM, "BEGINHMM"}, {USE, "USE"}, {ENDHMM, "ENDHMM"}, {NUMMIXES, "NUMMIXES"},
+    {NUMSTATES, "NUMSTATES"}, {STREAMINFO, "STREAMINFO"}, {VECSIZE, "VECSIZE"},
+    {NULLD, "NULLD"}, {POISSOND, "POISSOND"}, {GAMMAD, "GAMMAD"}, {RELD, "RELD"},
+    {GEND, "GEND"}, {DIAGC, "DIAGC"}, {FULLC, "FULLC"}, {XFORMC, "XFORMC"}, {STATE, "STATE"},
+    {TMIX, "TMIX"}, {MIXTURE, "MIXTURE"}, {STREAM, "STREAM"}, {SWEIGHTS, "SWEIGHTS"},
+    {MEAN, "MEAN"}, {VARIANCE, "VARIANCE"}, {INVCOVAR, "INVCOVAR"}, {XFORM, "XFORM"},
+    {GCONST, "GCONST"}, {DURATION, "DURATION"}, {INVDIAGC, "INVDIAGC"}, {TRANSP, "TRANSP"},
+    {DPROB, "DPROB"}, {LLTC, "LLTC"}, {LLTCOVAR, "LLTCOVAR"}, {PROJSIZE, "PROJSIZE"},
+    {XFORMKIND, "XFORMKIND"}, {PARENTXFORM, "PARENTXFORM"}, {NUMXFORMS, "NUMXFORMS"},
+    {XFORMSET, "XFORMSET"}, {LINXFORM, "LINXFORM"}, {OFFSET, "OFFSET"}, {BIAS, "BIAS"},
+    {LOGDET, "LOGDET"}, {BLOCKINFO, "BLOCKINFO"}, {BLOCK, "BLOCK"}, {BASECLASS, "BASECLASS"},
+    {CLASS, "CLASS"}, {XFORMWGTSET, "XFORMWGTSET"}, {CLASSXFORM, "CLASSXFORM"},
+    {MMFIDMASK, "MMFIDMASK"}, {PARAMETERS, "PARAMETERS"}, {NUMCLASSES, "NUMCLASSES"},
+    {ADAPTKIND, "ADAPTKIND"}, {PREQUAL, "PREQUAL"}, {INPUTXFORM, "INPUTXFORM"},
+    {RCLASS, "RCLASS"}, {REGTREE, "REGTREE"}, {NODE, "NODE"}, {TNODE, "TNODE"},
+    {HMMSETID, "HMMSETID"}, {EOFSYM, "EOF"},
+};
+
+// The keywords by code, with their brackets, for messages and for the lookup.
+struct keywordTable {
+    std::string names[128];
+    // Open addressing over a hash of the upper-cased name: a handful of probes at most.
+    static constexpr unsigned SLOTS = 256;
+    int slots[SLOTS];
+
+    static unsigned hash(const char *text, size_t n)
+    {
+        unsigned h = 2166136261u;
+        for (size_t k = 0; k < n; k++)
+            h = (h ^ static_cast<unsigned char>(text[k])) * 16777619u;
+        return h;
+    }
+
+    keywordTable()
+    {
+        for (int &slot : slots)
+            slot = -1;
+        for (const keywordEntry &entry : keywords) {
+            names[entry.code] = std::string("<") + entry.name + ">";
+            unsigned h = hash(entry.name, std::strlen(entry.name)) % SLOTS;
+            while (slots[h] >= 0)
+                h = (h + 1) % SLOTS;
+            slots[h] = entry.code;
+        }
+    }
+
+    int find(const char *upper, size_t n) const
+    {
+        for (unsigned h = hash(upper, n) % SLOTS; slots[h] >= 0; h = (h + 1) % SLOTS) {
+            const std::string &name = names[slots[h]];
+            if (name.size() == n + 2 && std::memcmp(name.data() + 1, upper, n) == 0)
+                return slots[h];
+        }
+        return -1;
+    }
+};
+
+const keywordTable &table()
+{
+    static const keywordTable instance;
+    return instance;
+}
+
+bool binaryCodeKnown(int code)
+{
+    return code <= PROJSIZE || (code >= XFORMKIND && code <= TNODE) || code == HMMSETID;
+}
+
+}  // namespace
+
+const char *keywordName(int code)
+{
+    if (code >= 0 && code < 128 && !table().names[code].empty())
+        return table().names[code].c_str();
+    if (code == PARMKIND)
+        return "a parameter kind";
+    return "<?>";
+}
+
+std::string parameterKind(const std::string &upper)
+{
+    static const char *const bases[] = {"WAVEFORM", "LPC",   "LPREFC", "LPCEPSTRA",
+                                        "LPDELCEP", "IREFC", "MFCC",   "FBANK",
+                                        "MELSPEC",  "USER",  "DISCRETE", "PLP", "ANON"};
+    static const char qualifierOrder[] = "EDNATCKZ0V";
+    size_t cut = upper.find('_');
+    std::string base = upper.substr(0, cut);
+    bool known = false;
+    for (const char *b : bases)
+        known = known || base == b;
+    if (!known)
+        return "";
+    bool has[sizeof qualifierOrder] = {};
+    if (base == "LPDELCEP") {
+        base = "LPCEPSTRA";
+        has[1] = true;   // _D
+    }
+    while (cut != std::string::npos) {
+        if (cut + 2 != upper.size() && (cut + 2 > upper.size() || upper[cut + 2] != '_'))
+            return "";
+        char q = upper[cut + 1];
+        if (q != 'F') {
+            const char *at = std::strchr(qualifierOrder, q);
+            if (!at || q == 0)
+                return "";
+            has[at - qualifierOrder] = true;
+        }
+        cut = cut + 2 < upper.size() ? cut + 2 : std::string::npos;
+    }
+    for (size_t k = 0; k + 1 < sizeof qualifierOrder; k++)
+        if (has[k])
+            base += std::string("_") + qualifierOrder[k];
+    return base;
+}
+
+source::source(const std::string &path) : path_(path)
+{
+    load();
+}
+
+source::source(const std::string &path, const void *bytes, size_t size) : path_(path)
+{
+    data_.assign(static_cast<const char *>(bytes), static_cast<const char *>(bytes) + size);
+    size_ = size;
+    data_.resize(size_ + PADDING, 0);
+}
+
+void source::load()
+{
+    int fd = ::open(path_.c_str(), O_RDONLY);
+    if (fd < 0)
+        throw error(path_ + ": cannot open: " + std::strerror(errno) + "\n", 1);
+    struct stat info;
+    size_t capacity = 1 << 16;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+        capacity = static_cast<size_t>(info.st_size) + 1;
+    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        throw error(path_ + ": cannot read: it is a folder\n", 1);
+    }
+    data_.resize(capacity + PADDING);
+    size_t used = 0;
+    for (;;) {
+        if (used == capacity) {
+            capacity *= 2;
+            data_.resize(capacity + PADDING);
+        }
+        ssize_t n = ::read(fd, data_.data() + used, capacity - used);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            int saved = errno;
+            ::close(fd);
+            throw error(path_ + ": cannot read: " + std::strerror(saved) + "\n", 1);
+        }
+        if (n == 0)
+            break;
+        used += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    size_ = used;
+    data_.resize(size_ + PADDING);
+    std::memset(data_.data() + size_, 0, PADDING);
+}
+
+size_t source::modelHeaderBound() const
+{
+    size_t count = 0;
+    const char *p = data_.data();
+    const char *end = p + size_;
+    while ((p = static_cast<const char *>(std::memchr(p, '~', end - p))) != nullptr) {
+        p++;
+        if (p < end && (*p == 'h' || *p == 'H'))
+            count++;
+    }
+    return count;
+}
+
+std::string source::place(long offset) const
+{
+    if (seenBinary_)
+        return path_ + ": byte " + std::to_string(offset);
+    long line = 1, lineStart = 0;
+    const char *p = data_.data();
+    for (long k = 0; k < offset && k < static_cast<long>(size_); k++)
+        if (p[k] == '\n') {
+            line++;
+            lineStart = k + 1;
+        }
+    return path_ + ":" + std::to_string(line) + ":" + std::to_string(offset - lineStart + 1);
+}
+
+void source::fail(long offset, const char *format, ...) const
+{
+    va_list args;
+    va_start(args, format);
+    char text[1024];
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    error e(place(offset) + ": " + text + "\n", 1);
+    e.at(path_, offset);
+    if (!seenBinary_) {
+        long line = 1, lineStart = 0;
+        for (long k = 0; k < offset && k < static_cast<long>(size_); k++)
+            if (data_[k] == '\n') {
+                line++;
+                lineStart = k + 1;
+            }
+        e.atLine(static_cast<int>(line), static_cast<int>(offset - lineStart + 1));
+    }
+    throw e;
+}
+
+void source::cutShort(long at, const char *what) const
+{
+    fail(at, "the file is cut short: it ends inside %s", what);
+}
+
+const symbol &source::peek()
+{
+    if (!peeked_) {
+        size_t at = pos_;
+        peekSymbol_ = read();
+        peekEnd_ = pos_;
+        pos_ = at;
+        peeked_ = true;
+    }
+    return peekSymbol_;
+}
+
+symbol source::next()
+{
+    if (peeked_) {
+        peeked_ = false;
+        pos_ = peekEnd_;
+        return std::move(peekSymbol_);
+    }
+    return read();
+}
+
+symbol source::read()
+{
+    skipSpace();
+    symbol s;
+    s.offset = offset();
+    if (pos_ >= size_) {
+        s.kind = symbol::end;
+        return s;
+    }
+    const char c = data_[pos_];
+    if (c == '<') {
+        char upper[40];
+        size_t n = 0;
+        size_t p = pos_ + 1;
+        for (; p < size_ && data_[p] != '>'; p++) {
+            unsigned char ch = static_cast<unsigned char>(data_[p]);
+            if (!(std::isalnum(ch) || ch == '_') || n == 39)
+                fail(s.offset, "a keyword must be letters, digits and '_' between < and >, at most 39 of them");
+            upper[n++] = static_cast<char>(std::toupper(ch));
+        }
+        if (p >= size_)
+            cutShort(s.offset, "a keyword");
+        pos_ = p + 1;
+        s.kind = symbol::keyword;
+        s.code = table().find(upper, n);
+        if (s.code < 0) {
+            s.text = parameterKind(std::string(upper, n));
+            if (s.text.empty())
+                fail(s.offset, "unknown keyword <%.*s>", static_cast<int>(n), upper);
+            s.code = PARMKIND;
+        }
+        if (s.code == EOFSYM) {
+            s = symbol();
+            s.offset = offset();
+            s.kind = symbol::end;
+        }
+        return s;
+    }
+    if (c == ':') {
+        if (pos_ + 1 >= size_)
+            cutShort(s.offset, "a binary keyword");
+        seenBinary_ = true;
+        int code = static_cast<unsigned char>(data_[pos_ + 1]);
+        if (!binaryCodeKnown(code))
+            fail(s.offset, "unknown binary keyword code %d", code);
+        pos_ += 2;
+        s.kind = symbol::keyword;
+        s.code = code;
+        s.binary = true;
+        return s;
+    }
+    if (c == '~') {
+        if (pos_ + 1 >= size_)
+            cutShort(s.offset, "a macro introducer");
+        char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(data_[pos_ + 1])));
+        if (!std::strchr("smuvicxtwdrjbayfgho", letter) || letter == 0)
+            fail(s.offset, "unknown macro type ~%c", data_[pos_ + 1]);
+        pos_ += 2;
+        s.kind = symbol::macro;
+        s.letter = letter;
+        if (letter != 'o')
+            s.text = string();
+        return s;
+    }
+    const char *start = data_.data() + pos_;
+    size_t n = 0;
+    while (pos_ + n < size_ && n < 20 && !isSpace(static_cast<unsigned char>(start[n])))
+        n++;
+    fail(s.offset, "expected a keyword or a macro, found \"%.*s\"", static_cast<int>(n), start);
+}
+
+std::string source::string()
+{
+    peeked_ = false;
+    skipSpace();
+    long start = offset();
+    if (pos_ >= size_)
+        cutShort(start, "a name");
+    std::string out;
+    const char quote = data_[pos_];
+    if (quote == '"' || quote == '\'') {
+        pos_++;
+        for (;;) {
+            if (pos_ >= size_)
+                cutShort(start, "a quoted name");
+            char c = data_[pos_++];
+            if (c == quote)
+                break;
+            if (c == '\\') {
+                if (pos_ >= size_)
+                    cutShort(start, "a quoted name");
+                if (pos_ + 2 < size_ && data_[pos_] >= '0' && data_[pos_] <= '7' &&
+                    data_[pos_ + 1] >= '0' && data_[pos_ + 1] <= '7' && data_[pos_ + 2] >= '0' &&
+                    data_[pos_ + 2] <= '7') {
+                    c = static_cast<char>(((data_[pos_] - '0') << 6) | ((data_[pos_ + 1] - '0') << 3) |
+                                          (data_[pos_ + 2] - '0'));
+                    pos_ += 3;
+                } else {
+                    c = data_[pos_++];
+                }
+            }
+            out += c;
+            if (out.size() > 1023)
+                fail(start, "a name is longer than 1023 characters");
+        }
+    } else {
+        while (pos_ < size_ && !isSpace(static_cast<unsigned char>(data_[pos_]))) {
+            char c = data_[pos_++];
+            if (c == '\\' && pos_ < size_)
+                c = data_[pos_++];
+            out += c;
+            if (out.size() > 1023)
+                fail(start, "a name is longer than 1023 characters");
+        }
+    }
+    return out;
+}
+
+uint16_t source::bigEndian16(long at)
+{
+    if (static_cast<size_t>(at) + 2 > size_)
+        cutShort(at, "a binary number");
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(data_.data() + at);
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
+
+uint32_t source::bigEndian32(long at)
+{
+    if (static_cast<size_t>(at) + 4 > size_)
+        cutShort(at, "a binary number");
+    uint32_t v;
+    std::memcpy(&v, data_.data() + at, 4);
+    return __builtin_bswap32(v);
+}
+
+int source::integer(bool binary)
+{
+    peeked_ = false;
+    if (binary) {
+        long at = offset();
+        int v = static_cast<int16_t>(bigEndian16(at));
+        pos_ += 2;
+        return v;
+    }
+    skipSpace();
+    long start = offset();
+    if (pos_ >= size_)
+        cutShort(start, "a number");
+    size_t p = pos_;
+    bool negative = false;
+    if (data_[p] == '-' || data_[p] == '+')
+        negative = data_[p++] == '-';
+    if (p >= size_ || !realDigit(data_[p]))
+        fail(start, "expected an integer");
+    long long v = 0;
+    for (; p < size_ && realDigit(data_[p]); p++)
+        if (v < INT_MAX)
+            v = v * 10 + (data_[p] - '0');
+    if (v > INT_MAX)
+        v = INT_MAX;
+    pos_ = p;
+    return static_cast<int>(negative ? -v : v);
+}
+
+float source::real(bool binary)
+{
+    peeked_ = false;
+    if (binary) {
+        uint32_t bits = bigEndian32(offset());
+        pos_ += 4;
+        float v;
+        std::memcpy(&v, &bits, 4);
+        return v;
+    }
+    skipSpace();
+    float v = 0;
+    size_t n = pos_ < size_ ? parseReal(data_.data() + pos_, data_.data() + size_, v) : 0;
+    if (n == 0) {
+        if (pos_ >= size_)
+            cutShort(offset(), "a number");
+        fail(offset(), "expected a real number");
+    }
+    pos_ += n;
+    return v;
+}
+
+void source::reals(bool binary, float *out, int n)
+{
+    peeked_ = false;
+    if (binary) {
+        size_t bytes = static_cast<size_t>(n) * 4;
+        if (pos_ + bytes > size_)
+            cutShort(offset(), "a run of binary numbers");
+        const char *p = data_.data() + pos_;
+        for (int k = 0; k < n; k++) {
+            uint32_t bits;
+            std::memcpy(&bits, p + 4 * k, 4);
+            bits = __builtin_bswap32(bits);
+            std::memcpy(out + k, &bits, 4);
+        }
+        pos_ += bytes;
+        return;
+    }
+    const char *base = data_.data();
+    const char *limit = base + size_;
+    for (int k = 0; k < n; k++) {
+        while (pos_ < size_ && isSpace(static_cast<unsigned char>(base[pos_])))
+            pos_++;
+        size_t used = parseReal(base + pos_, limit, out[k]);
+        if (used == 0) {
+            if (pos_ >= size_)
+                cutShort(offset(), "a run of numbers");
+            fail(offset(), "expected a real number (value %d of %d)", k + 1, n);
+        }
+        pos_ += used;
+    }
+}
+
+void source::skipReals(bool binary, long n)
+{
+    peeked_ = false;
+    if (n < 0)
+        fail(offset(), "a negative count");
+    if (binary) {
+        if (pos_ + static_cast<size_t>(n) * 4 > size_)
+            cutShort(offset(), "a run of binary numbers");
+        pos_ += static_cast<size_t>(n) * 4;
+        return;
+    }
+    float scratch;
+    for (long k = 0; k < n; k++)
+        reals(false, &scratch, 1);
+}
+
+void source::skipAdaptationBody(long macroOffset)
+{
+    peeked_ = false;
+    bool referenceAllowed = false;
+    for (;;) {
+        skipSpace();
+        if (pos_ >= size_)
+            return;
+        const char c = data_[pos_];
+        if (c == ':')
+            fail(offset(), "an adaptation macro in binary form cannot be read past");
+        if (c == '~') {
+            if (!referenceAllowed)
+                return;
+            pos_ += pos_ + 1 < size_ ? 2 : 1;
+            string();
+            referenceAllowed = false;
+            continue;
+        }
+        referenceAllowed = false;
+        if (c == '<') {
+            size_t at = pos_;
+            symbol s = read();
+            referenceAllowed = s.code == BASECLASS || s.code == PARENTXFORM || s.code == INPUTXFORM;
+            (void)at;
+            continue;
+        }
+        if (c == '"' || c == '\'') {
+            string();
+            continue;
+        }
+        while (pos_ < size_ && !isSpace(static_cast<unsigned char>(data_[pos_])) && data_[pos_] != '<')
+            pos_++;
+    }
+    (void)macroOffset;
+}
+
+}  // namespace mac2mod::htk
