@@ -684,7 +684,6 @@ void importer::readState(source &in, hmmState &state, const char *where)
 
 void importer::readStream(source &in, hmmStream &stream, int s, int numMixes, const char *where)
 {
-    scratch_.clear();
     const symbol &p = in.peek();
     const long streamAt = p.offset;
     if (p.kind == symbol::keyword && (p.code == TMIX || p.code == DPROB))
@@ -692,11 +691,38 @@ void importer::readStream(source &in, hmmStream &stream, int s, int numMixes, co
                 p.code == TMIX ? "tied-mixture" : "discrete");
     if (p.kind == symbol::end)
         in.fail(p.offset, "the file is cut short: %s ends before its Gaussians", where);
+
+    // Components go straight into the stream while their numbers rise and fit; anything else
+    // (a number out of order or repeated, more than the record holds) moves them all to the
+    // scratch list, which is sorted at the end.
+    int indices[MAX_MIXTURE_NUM];
+    int count = 0;
+    bool spilled = false;
     double sum = 0;
+    auto slotFor = [&](int k) -> hmmMixture & {
+        if (!spilled) {
+            if (count < MAX_MIXTURE_NUM && (count == 0 || indices[count - 1] < k)) {
+                indices[count] = k;
+                return stream.mixture[count++];
+            }
+            scratch_.clear();
+            for (int j = 0; j < count; j++)
+                scratch_.push_back(component{indices[j], stream.mixture[j]});
+            spilled = true;
+        }
+        for (component &c : scratch_)
+            if (c.index == k) {   // a second component of one number replaces the first
+                sum -= c.mixture.mixtureWeight;
+                return c.mixture;
+            }
+        scratch_.push_back(component{k, {}});
+        return scratch_.back().mixture;
+    };
+
     if (!(p.kind == symbol::keyword && p.code == MIXTURE)) {
-        scratch_.push_back(component{1, {}});
-        readGaussian(in, scratch_.back().mixture, width(s), where);
-        scratch_.back().mixture.mixtureWeight = 1.0f;
+        hmmMixture &mixture = slotFor(1);
+        readGaussian(in, mixture, width(s), where);
+        mixture.mixtureWeight = 1.0f;
         sum = 1.0;
     } else {
         for (;;) {
@@ -710,44 +736,45 @@ void importer::readStream(source &in, hmmStream &stream, int s, int numMixes, co
             float weight = in.real(binary);
             if (k < 1 || k > numMixes)
                 in.fail(at, "%s: <MIXTURE> %d is outside 1..%d (<NUMMIXES>)", where, k, numMixes);
-            component *slot = nullptr;
-            for (component &c : scratch_)
-                if (c.index == k)
-                    slot = &c;   // a second component of one number replaces the first
-            if (!slot) {
-                scratch_.push_back(component{k, {}});
-                slot = &scratch_.back();
-            } else {
-                sum -= slot->mixture.mixtureWeight;
-            }
-            readGaussian(in, slot->mixture, width(s), where);
-            slot->mixture.mixtureWeight = weight;
+            hmmMixture &mixture = slotFor(k);
+            readGaussian(in, mixture, width(s), where);
+            mixture.mixtureWeight = weight;
             sum += weight;
         }
     }
     checkWeights(in, streamAt, sum, "the component weights", where);
-    if (static_cast<int>(scratch_.size()) < numMixes)
-        summary_.prunedComponents += numMixes - static_cast<int>(scratch_.size());
-    bool sorted = true;
-    for (size_t k = 1; k < scratch_.size(); k++)
-        sorted = sorted && scratch_[k - 1].index < scratch_[k].index;
-    if (!sorted)
+
+    int present = count;
+    int kept = 0;
+    if (spilled) {
         std::stable_sort(scratch_.begin(), scratch_.end(),
                          [](const component &a, const component &b) { return a.index < b.index; });
-    int kept = 0;
-    for (const component &c : scratch_)
-        if (c.mixture.mixtureWeight > DEFUNCT_WEIGHT)
-            kept++;
-        else
-            summary_.zeroWeightComponents++;
-    if (kept > MAX_MIXTURE_NUM)
-        in.fail(streamAt, "%s, stream %d: %d components, more than the %d the set holds", where, s + 1, kept,
-                MAX_MIXTURE_NUM);
+        present = static_cast<int>(scratch_.size());
+        for (const component &c : scratch_)
+            if (c.mixture.mixtureWeight > DEFUNCT_WEIGHT) {
+                if (kept == MAX_MIXTURE_NUM) {
+                    int all = 0;
+                    for (const component &d : scratch_)
+                        all += d.mixture.mixtureWeight > DEFUNCT_WEIGHT ? 1 : 0;
+                    in.fail(streamAt, "%s, stream %d: %d components, more than the %d the set holds", where, s + 1,
+                            all, MAX_MIXTURE_NUM);
+                }
+                stream.mixture[kept++] = c.mixture;
+            }
+    } else {
+        for (int j = 0; j < count; j++)
+            if (stream.mixture[j].mixtureWeight > DEFUNCT_WEIGHT) {
+                if (kept != j)
+                    stream.mixture[kept] = stream.mixture[j];
+                kept++;
+            }
+    }
+    for (int j = kept; j < count || (spilled && j < MAX_MIXTURE_NUM); j++)
+        stream.mixture[j] = hmmMixture{};
+    summary_.zeroWeightComponents += present - kept;
+    if (present < numMixes)
+        summary_.prunedComponents += numMixes - present;
     stream.mixtureNum = kept;
-    int out = 0;
-    for (const component &c : scratch_)
-        if (c.mixture.mixtureWeight > DEFUNCT_WEIGHT)
-            stream.mixture[out++] = c.mixture;
     if (kept == 1)
         stream.mixture[0].mixtureWeight = 1.0f;
 }

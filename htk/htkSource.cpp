@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -147,32 +148,60 @@ source::source(const std::string &path) : path_(path)
 
 source::source(const std::string &path, const void *bytes, size_t size) : path_(path)
 {
-    data_.assign(static_cast<const char *>(bytes), static_cast<const char *>(bytes) + size);
+    owned_.assign(static_cast<const char *>(bytes), static_cast<const char *>(bytes) + size);
+    owned_.resize(size + PADDING, 0);
+    data_ = owned_.data();
     size_ = size;
-    data_.resize(size_ + PADDING, 0);
+}
+
+source::~source()
+{
+    if (map_)
+        ::munmap(map_, mapLength_);
 }
 
 void source::load()
 {
-    int fd = ::open(path_.c_str(), O_RDONLY);
+    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         throw error(path_ + ": cannot open: " + std::strerror(errno) + "\n", 1);
     struct stat info;
-    size_t capacity = 1 << 16;
-    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
-        capacity = static_cast<size_t>(info.st_size) + 1;
     if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
         ::close(fd);
         throw error(path_ + ": cannot read: it is a folder\n", 1);
     }
-    data_.resize(capacity + PADDING);
+    // A regular file is mapped, with zero pages after it for the padding: no copy, and its
+    // pages come from the page cache as they are read.
+    if (S_ISREG(info.st_mode) && info.st_size > 0) {
+        const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        const size_t size = static_cast<size_t>(info.st_size);
+        const size_t length = (size + PADDING + page - 1) / page * page;
+        const size_t fileLength = (size + page - 1) / page * page;
+        void *area = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (area != MAP_FAILED) {
+            void *file = ::mmap(area, fileLength, PROT_READ, MAP_PRIVATE | MAP_FIXED | MAP_POPULATE, fd, 0);
+            if (file != MAP_FAILED) {
+                ::close(fd);
+                map_ = area;
+                mapLength_ = length;
+                data_ = static_cast<const char *>(area);
+                size_ = size;
+                return;
+            }
+            ::munmap(area, length);
+        }
+    }
+    size_t capacity = 1 << 16;
+    if (S_ISREG(info.st_mode) && info.st_size > 0)
+        capacity = static_cast<size_t>(info.st_size) + 1;
+    owned_.resize(capacity + PADDING);
     size_t used = 0;
     for (;;) {
         if (used == capacity) {
             capacity *= 2;
-            data_.resize(capacity + PADDING);
+            owned_.resize(capacity + PADDING);
         }
-        ssize_t n = ::read(fd, data_.data() + used, capacity - used);
+        ssize_t n = ::read(fd, owned_.data() + used, capacity - used);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -185,15 +214,16 @@ void source::load()
         used += static_cast<size_t>(n);
     }
     ::close(fd);
+    owned_.resize(used + PADDING);
+    std::memset(owned_.data() + used, 0, PADDING);
+    data_ = owned_.data();
     size_ = used;
-    data_.resize(size_ + PADDING);
-    std::memset(data_.data() + size_, 0, PADDING);
 }
 
 size_t source::modelHeaderBound() const
 {
     size_t count = 0;
-    const char *p = data_.data();
+    const char *p = data_;
     const char *end = p + size_;
     while ((p = static_cast<const char *>(std::memchr(p, '~', end - p))) != nullptr) {
         p++;
@@ -208,7 +238,7 @@ std::string source::place(long offset) const
     if (seenBinary_)
         return path_ + ": byte " + std::to_string(offset);
     long line = 1, lineStart = 0;
-    const char *p = data_.data();
+    const char *p = data_;
     for (long k = 0; k < offset && k < static_cast<long>(size_); k++)
         if (p[k] == '\n') {
             line++;
@@ -281,9 +311,13 @@ symbol source::read()
         size_t p = pos_ + 1;
         for (; p < size_ && data_[p] != '>'; p++) {
             unsigned char ch = static_cast<unsigned char>(data_[p]);
-            if (!(std::isalnum(ch) || ch == '_') || n == 39)
-                fail(s.offset, "a keyword must be letters, digits and '_' between < and >, at most 39 of them");
-            upper[n++] = static_cast<char>(std::toupper(ch));
+            if (ch >= 'a' && ch <= 'z')
+                ch = static_cast<unsigned char>(ch - 'a' + 'A');
+            else if (!((ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == '_'))
+                fail(s.offset, "a keyword must be letters, digits and '_' between < and >");
+            if (n == 39)
+                fail(s.offset, "a keyword of more than 39 characters");
+            upper[n++] = static_cast<char>(ch);
         }
         if (p >= size_)
             cutShort(s.offset, "a keyword");
@@ -329,7 +363,7 @@ symbol source::read()
             s.text = string();
         return s;
     }
-    const char *start = data_.data() + pos_;
+    const char *start = data_ + pos_;
     size_t n = 0;
     while (pos_ + n < size_ && n < 20 && !isSpace(static_cast<unsigned char>(start[n])))
         n++;
@@ -387,7 +421,7 @@ uint16_t source::bigEndian16(long at)
 {
     if (static_cast<size_t>(at) + 2 > size_)
         cutShort(at, "a binary number");
-    const unsigned char *p = reinterpret_cast<const unsigned char *>(data_.data() + at);
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(data_ + at);
     return static_cast<uint16_t>((p[0] << 8) | p[1]);
 }
 
@@ -396,7 +430,7 @@ uint32_t source::bigEndian32(long at)
     if (static_cast<size_t>(at) + 4 > size_)
         cutShort(at, "a binary number");
     uint32_t v;
-    std::memcpy(&v, data_.data() + at, 4);
+    std::memcpy(&v, data_ + at, 4);
     return __builtin_bswap32(v);
 }
 
@@ -441,7 +475,7 @@ float source::real(bool binary)
     }
     skipSpace();
     float v = 0;
-    size_t n = pos_ < size_ ? parseReal(data_.data() + pos_, data_.data() + size_, v) : 0;
+    size_t n = pos_ < size_ ? parseReal(data_ + pos_, data_ + size_, v) : 0;
     if (n == 0) {
         if (pos_ >= size_)
             cutShort(offset(), "a number");
@@ -458,7 +492,7 @@ void source::reals(bool binary, float *out, int n)
         size_t bytes = static_cast<size_t>(n) * 4;
         if (pos_ + bytes > size_)
             cutShort(offset(), "a run of binary numbers");
-        const char *p = data_.data() + pos_;
+        const char *p = data_ + pos_;
         for (int k = 0; k < n; k++) {
             uint32_t bits;
             std::memcpy(&bits, p + 4 * k, 4);
@@ -468,7 +502,7 @@ void source::reals(bool binary, float *out, int n)
         pos_ += bytes;
         return;
     }
-    const char *base = data_.data();
+    const char *base = data_;
     const char *limit = base + size_;
     for (int k = 0; k < n; k++) {
         while (pos_ < size_ && isSpace(static_cast<unsigned char>(base[pos_])))

@@ -50,6 +50,9 @@ public:
     // Reads the whole file; a file that cannot be read is refused.
     explicit source(const std::string &path);
     source(const std::string &path, const void *bytes, size_t size);   // from memory
+    ~source();
+    source(const source &) = delete;
+    source &operator=(const source &) = delete;
 
     const std::string &path() const { return path_; }
     bool seenBinary() const { return seenBinary_; }
@@ -96,7 +99,10 @@ private:
     [[noreturn]] void cutShort(long at, const char *what) const;
 
     std::string path_;
-    std::vector<char> data_;   // the file, then zero bytes
+    const char *data_ = nullptr;   // the file, then at least PADDING zero bytes
+    std::vector<char> owned_;      // data_ when the file was read, not mapped
+    void *map_ = nullptr;          // data_ when mapped
+    size_t mapLength_ = 0;
     size_t size_ = 0;          // the file's length
     size_t pos_ = 0;
     bool seenBinary_ = false;
