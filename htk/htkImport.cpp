@@ -8,10 +8,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "hmm/modelArray.h"
 #include "htk/htkSource.h"
 #include "htk/htkSummary.h"
 
@@ -118,6 +120,8 @@ private:
     std::unique_ptr<hmmModel, modelArray> model_;
     size_t capacity_ = 0;
     int modelNum_ = 0;
+    // Maps the array's pages in on a second thread; destroyed before the array is released.
+    std::optional<modelArrayPrefaulter> prefaulter_;
 
     std::vector<component> scratch_;
 };
@@ -174,13 +178,16 @@ void importer::run(macroClass &set, const std::vector<std::string> &paths)
     // Every file in memory first: the models are counted (every "~h", and one more per file
     // for a model without a header) so that the array is allocated once; pages of it that are
     // never used are never touched.
-    size_t bound = 0;
+    size_t bound = 0, likely = 0;
     for (const std::string &path : paths) {
         sources_.push_back(std::make_unique<source>(path));
-        bound += sources_.back()->modelHeaderBound() + 1;
+        size_t headers = 0;
+        bound += sources_.back()->modelHeaderBound(&headers) + 1;
+        likely += headers;
     }
     model_.reset(grow(nullptr, 0, bound));
     capacity_ = bound;
+    prefaulter_.emplace(model_.get(), static_cast<int>(likely));
     for (size_t f = 0; f < sources_.size(); f++) {
         file_ = static_cast<int>(f);
         readFile(*sources_[f]);
@@ -212,6 +219,7 @@ void importer::run(macroClass &set, const std::vector<std::string> &paths)
     int dur = options_.durKind >= NULLD && options_.durKind <= GEND ? options_.durKind - NULLD : 0;
     std::snprintf(set.MMF.globalOption, sizeof set.MMF.globalOption, "<VECSIZE> %d<%s><%s><DIAGC>",
                   options_.vecSize, durations[dur], options_.parmKind.c_str());
+    prefaulter_.reset();
     set.MMF.model = model_.release();
 }
 
@@ -532,7 +540,10 @@ void importer::readModel(source &in, const std::string &name, long offset, bool 
         in.fail(numStatesAt, "%s has %d states: a model has 2 to %d (entry and exit included)", where.c_str(),
                 numStates, MAX_STATE_NUM);
 
+    if (prefaulter_)
+        prefaulter_->reached(modelNum_);
     if (static_cast<size_t>(modelNum_) == capacity_) {
+        prefaulter_.reset();
         size_t fresh = capacity_ ? capacity_ * 2 : 64;
         model_.reset(grow(model_.release(), capacity_, fresh));
         capacity_ = fresh;

@@ -220,16 +220,20 @@ void source::load()
     size_ = used;
 }
 
-size_t source::modelHeaderBound() const
+size_t source::modelHeaderBound(size_t *likely) const
 {
-    size_t count = 0;
+    size_t count = 0, headers = 0;
     const char *p = data_;
     const char *end = p + size_;
-    while ((p = static_cast<const char *>(std::memchr(p, '~', end - p))) != nullptr) {
+    while ((p = static_cast<const char *>(std::memchr(p, '~', static_cast<size_t>(end - p)))) != nullptr) {
         p++;
-        if (p < end && (*p == 'h' || *p == 'H'))
+        if (p < end && (*p == 'h' || *p == 'H')) {
             count++;
+            headers += p + 1 < end && (isSpace(static_cast<unsigned char>(p[1])) || p[1] == '"') ? 1 : 0;
+        }
     }
+    if (likely)
+        *likely = headers;
     return count;
 }
 
@@ -277,7 +281,7 @@ const symbol &source::peek()
 {
     if (!peeked_) {
         size_t at = pos_;
-        peekSymbol_ = read();
+        read(peekSymbol_);
         peekEnd_ = pos_;
         pos_ = at;
         peeked_ = true;
@@ -290,19 +294,24 @@ symbol source::next()
     if (peeked_) {
         peeked_ = false;
         pos_ = peekEnd_;
-        return std::move(peekSymbol_);
+        return peekSymbol_;
     }
-    return read();
+    symbol s;
+    read(s);
+    return s;
 }
 
-symbol source::read()
+void source::read(symbol &s)
 {
     skipSpace();
-    symbol s;
     s.offset = offset();
+    s.binary = false;
+    s.text.clear();
+    s.code = -1;
+    s.letter = 0;
     if (pos_ >= size_) {
         s.kind = symbol::end;
-        return s;
+        return;
     }
     const char c = data_[pos_];
     if (c == '<') {
@@ -331,11 +340,11 @@ symbol source::read()
             s.code = PARMKIND;
         }
         if (s.code == EOFSYM) {
-            s = symbol();
             s.offset = offset();
             s.kind = symbol::end;
+            s.code = -1;
         }
-        return s;
+        return;
     }
     if (c == ':') {
         if (pos_ + 1 >= size_)
@@ -348,7 +357,7 @@ symbol source::read()
         s.kind = symbol::keyword;
         s.code = code;
         s.binary = true;
-        return s;
+        return;
     }
     if (c == '~') {
         if (pos_ + 1 >= size_)
@@ -361,7 +370,7 @@ symbol source::read()
         s.letter = letter;
         if (letter != 'o')
             s.text = string();
-        return s;
+        return;
     }
     const char *start = data_ + pos_;
     size_t n = 0;
@@ -492,12 +501,12 @@ void source::reals(bool binary, float *out, int n)
         size_t bytes = static_cast<size_t>(n) * 4;
         if (pos_ + bytes > size_)
             cutShort(offset(), "a run of binary numbers");
-        const char *p = data_ + pos_;
+        const unsigned char *__restrict p = reinterpret_cast<const unsigned char *>(data_ + pos_);
+        float *__restrict values = out;
         for (int k = 0; k < n; k++) {
-            uint32_t bits;
-            std::memcpy(&bits, p + 4 * k, 4);
-            bits = __builtin_bswap32(bits);
-            std::memcpy(out + k, &bits, 4);
+            const uint32_t word = (uint32_t(p[4 * k]) << 24) | (uint32_t(p[4 * k + 1]) << 16) |
+                                  (uint32_t(p[4 * k + 2]) << 8) | uint32_t(p[4 * k + 3]);
+            std::memcpy(values + k, &word, 4);
         }
         pos_ += bytes;
         return;
@@ -554,10 +563,9 @@ void source::skipAdaptationBody(long macroOffset)
         }
         referenceAllowed = false;
         if (c == '<') {
-            size_t at = pos_;
-            symbol s = read();
+            symbol s;
+            read(s);
             referenceAllowed = s.code == BASECLASS || s.code == PARENTXFORM || s.code == INPUTXFORM;
-            (void)at;
             continue;
         }
         if (c == '"' || c == '\'') {

@@ -57,8 +57,9 @@ public:
     const std::string &path() const { return path_; }
     bool seenBinary() const { return seenBinary_; }
     long offset() const { return static_cast<long>(pos_); }
-    // The number of "~h" and "~H" in the file: at least the number of its model headers.
-    size_t modelHeaderBound() const;
+    // The number of "~h" and "~H" in the file: at least the number of its model headers;
+    // in likely those followed by white space or a quote, as headers are written.
+    size_t modelHeaderBound(size_t *likely = nullptr) const;
 
     // The next symbol, and a look at it without taking it.
     symbol next();
@@ -93,7 +94,7 @@ private:
             pos_++;
     }
     static bool isSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-    symbol read();
+    void read(symbol &s);
     uint16_t bigEndian16(long at);
     uint32_t bigEndian32(long at);
     [[noreturn]] void cutShort(long at, const char *what) const;
