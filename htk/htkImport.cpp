@@ -226,6 +226,9 @@ void importer::run(macroClass &set, const std::vector<std::string> &paths)
 void importer::readFile(source &in)
 {
     bool first = true;
+    const int c = in.firstByte();
+    if (c >= 0 && c != '~' && c != '<' && c != ':')
+        in.fail(in.offset(), "not an HTK model file: it begins with neither a macro (~o, ~h, ...) nor a keyword");
     for (;;) {
         symbol s = in.next();
         if (s.kind == symbol::end)
@@ -305,7 +308,7 @@ void importer::readFile(source &in)
                 symbol head = in.next();
                 if (head.kind != symbol::keyword || head.code != DURATION)
                     in.fail(head.offset, "%s: expected <DURATION>, found %s", where.c_str(), describe(head).c_str());
-                skipDuration(in, head);
+                in.skipReals(head.binary, in.integer(head.binary));
                 summary_.skippedMacros++;
                 d->index = 0;
             }
@@ -383,8 +386,7 @@ void importer::readOptions(source &in, optionSet &given, bool inModel)
         case VECSIZE:
             in.take();
             given.vecSize = in.integer(binary);
-            if (given.vecSize < 1 || given.vecSize > MAX_PARAM_NUM * MAX_STREAM_NUM ||
-                (given.streamNum <= 1 && given.vecSize > MAX_PARAM_NUM))
+            if (given.vecSize < 1 || given.vecSize > MAX_PARAM_NUM * MAX_STREAM_NUM)
                 in.fail(at, "vector size %d: the set holds vectors of 1 to %d values", given.vecSize,
                         MAX_PARAM_NUM);
             break;

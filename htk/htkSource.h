@@ -64,6 +64,12 @@ public:
     // The next symbol, and a look at it without taking it.
     symbol next();
     const symbol &peek();
+    // Skips white space; the byte that follows, or -1 at the end of the file.
+    int firstByte()
+    {
+        skipSpace();
+        return pos_ < size_ ? static_cast<unsigned char>(data_[pos_]) : -1;
+    }
     // Takes the peeked symbol (after peek()).
     void take() { peeked_ = false; pos_ = peekEnd_; }
 

@@ -11,7 +11,7 @@ namespace {
 
 class htkOut {
 public:
-    htkOut(std::string &out, bool binary) : out_(out), binary_(binary) {}
+    htkOut(std::string &out, bool binary, int digits) : out_(out), binary_(binary), digits_(digits) {}
 
     void keyword(int code, const char *name)
     {
@@ -41,7 +41,7 @@ public:
             for (int shift = 24; shift >= 0; shift -= 8)
                 out_ += static_cast<char>((bits >> shift) & 0xff);
         } else {
-            text(" %e", static_cast<double>(v));
+            text(" %.*e", digits_, static_cast<double>(v));
         }
     }
     void lineEnd()
@@ -70,6 +70,7 @@ public:
 private:
     std::string &out_;
     bool binary_;
+    int digits_;
 };
 
 void transP(htkOut &o, const hmmModel &model)
@@ -95,7 +96,7 @@ std::string htkText(const hmmSet &set, const htkForm &form)
 {
     std::string out;
     out.reserve(static_cast<size_t>(set.modelNum) * 12000 + 1000);
-    htkOut o(out, form.binary);
+    htkOut o(out, form.binary, form.digits);
     o.raw("~o\n");
     o.keyword(5, "STREAMINFO");
     o.integer(set.streamNum);

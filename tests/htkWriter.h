@@ -12,6 +12,7 @@ struct htkForm {
     bool streamWeights = false;   // <SWEIGHTS> in every state (else left out: 1.0)
     bool numMixesAlways = false;  // <NUMMIXES> even when every stream has one component
     const char *kind = "MFCC_D_A_0";
+    int digits = 6;   // after the point, in text: HTK's %e has 6
 };
 
 // The whole file as bytes.
