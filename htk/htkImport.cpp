@@ -500,6 +500,8 @@ void importer::readModel(source &in, const std::string &name, long offset, bool 
                 name.size(), MAX_NAME_LEN - 1);
     if (name.empty())
         in.fail(offset, "a model with an empty name");
+    if (name.find('\0') != std::string::npos)
+        in.fail(offset, "a model name with a zero byte in it");
     auto found = models_.find(name);
     if (found != models_.end())
         in.fail(offset, "model \"%s\" is defined twice (first at %s)", name.c_str(),
