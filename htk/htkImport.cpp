@@ -12,6 +12,7 @@
 #include <string>
 #include <unordered_map>
 #include <vector>
+#include <sys/mman.h>
 
 #include "hmm/modelArray.h"
 #include "htk/htkSource.h"
@@ -161,6 +162,16 @@ hmmModel *grow(hmmModel *old, size_t oldCount, size_t newCount)
     hmmModel *fresh = static_cast<hmmModel *>(std::calloc(newCount, sizeof(hmmModel)));
     if (!fresh)
         throw error("importHtk: out of memory for the models\n", 1);
+#ifdef MADV_HUGEPAGE
+    // Large arrays in 2 MB pages where the kernel has them: a page fault per 2 MB instead of
+    // one per 4 kB, which is most of the time a large set takes to fill. The advice is only
+    // that; the pages stay zero-filled either way.
+    constexpr uintptr_t HUGE_PAGE = 2u << 20;
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(fresh) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
+    const uintptr_t end = reinterpret_cast<uintptr_t>(fresh + newCount) & ~(HUGE_PAGE - 1);
+    if (end > begin)
+        madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+#endif
     if (old)
         std::memcpy(fresh, old, oldCount * sizeof(hmmModel));
     std::free(old);
@@ -741,14 +752,19 @@ void importer::readStream(source &in, hmmStream &stream, int s, int numMixes, co
         sum = 1.0;
     } else {
         for (;;) {
-            const symbol &q = in.peek();
-            if (q.kind != symbol::keyword || q.code != MIXTURE)
-                break;
-            long at = q.offset;
-            bool binary = q.binary;
-            in.take();
-            int k = in.integer(binary);
-            float weight = in.real(binary);
+            long at;
+            int k;
+            float weight;
+            if (!in.binaryMixture(k, weight, at)) {
+                const symbol &q = in.peek();
+                if (q.kind != symbol::keyword || q.code != MIXTURE)
+                    break;
+                at = q.offset;
+                bool binary = q.binary;
+                in.take();
+                k = in.integer(binary);
+                weight = in.real(binary);
+            }
             if (k < 1 || k > numMixes)
                 in.fail(at, "%s: <MIXTURE> %d is outside 1..%d (<NUMMIXES>)", where, k, numMixes);
             hmmMixture &mixture = slotFor(k);
@@ -820,6 +836,18 @@ static float computeGconst(const float *variance, int n)
 // vector length. width 0 (a ~m body): any length, the same for mean and variance.
 int importer::readGaussian(source &in, hmmMixture &mixture, int width, const char *where)
 {
+    if (width) {
+        switch (in.binaryGaussian(mixture.mean, mixture.variance, mixture.gconst, width)) {
+        case 2:
+            return width;
+        case 1:
+            mixture.gconst = computeGconst(mixture.variance, width);
+            summary_.computedGconsts++;
+            return width;
+        default:
+            break;
+        }
+    }
     symbol p = in.next();
     if (p.kind == symbol::keyword && p.code == RCLASS) {
         in.integer(p.binary);

@@ -10,6 +10,9 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "htk/htkReal.h"
 
@@ -140,6 +143,44 @@ std::string parameterKind(const std::string &upper)
             base += std::string("_") + qualifierOrder[k];
     return base;
 }
+
+namespace {
+
+inline uint32_t bigEndianWord(const unsigned char *p)
+{
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+}
+
+inline float bigEndianFloat(const unsigned char *p)
+{
+    const uint32_t word = bigEndianWord(p);
+    float v;
+    std::memcpy(&v, &word, 4);
+    return v;
+}
+
+// Four at a time with SSE2 where there is one (x86-64 always has it): bytes swapped within
+// each 16-bit half, then the halves.
+inline void bigEndianFloats(const unsigned char *__restrict p, float *__restrict out, int n)
+{
+    int k = 0;
+#ifdef __SSE2__
+    for (; k + 4 <= n; k += 4) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 4 * k));
+        v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+        v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, _MM_SHUFFLE(2, 3, 0, 1)), _MM_SHUFFLE(2, 3, 0, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + k), v);
+    }
+#endif
+    for (; k < n; k++) {
+        uint32_t word;
+        std::memcpy(&word, p + 4 * k, 4);
+        word = __builtin_bswap32(word);
+        std::memcpy(out + k, &word, 4);
+    }
+}
+
+}  // namespace
 
 source::source(const std::string &path) : path_(path)
 {
@@ -501,13 +542,7 @@ void source::reals(bool binary, float *out, int n)
         size_t bytes = static_cast<size_t>(n) * 4;
         if (pos_ + bytes > size_)
             cutShort(offset(), "a run of binary numbers");
-        const unsigned char *__restrict p = reinterpret_cast<const unsigned char *>(data_ + pos_);
-        float *__restrict values = out;
-        for (int k = 0; k < n; k++) {
-            const uint32_t word = (uint32_t(p[4 * k]) << 24) | (uint32_t(p[4 * k + 1]) << 16) |
-                                  (uint32_t(p[4 * k + 2]) << 8) | uint32_t(p[4 * k + 3]);
-            std::memcpy(values + k, &word, 4);
-        }
+        bigEndianFloats(reinterpret_cast<const unsigned char *>(data_ + pos_), out, n);
         pos_ += bytes;
         return;
     }
@@ -540,6 +575,51 @@ void source::skipReals(bool binary, long n)
     float scratch;
     for (long k = 0; k < n; k++)
         reals(false, &scratch, 1);
+}
+
+bool source::binaryMixture(int &index, float &weight, long &at)
+{
+    size_t p = pos_;
+    while (p < size_ && isSpace(static_cast<unsigned char>(data_[p])))
+        p++;
+    const unsigned char *b = reinterpret_cast<const unsigned char *>(data_ + p);
+    if (p + 8 > size_ || b[0] != ':' || b[1] != MIXTURE)
+        return false;
+    seenBinary_ = true;
+    peeked_ = false;
+    at = static_cast<long>(p);
+    index = static_cast<int16_t>((b[2] << 8) | b[3]);
+    weight = bigEndianFloat(b + 4);
+    pos_ = p + 8;
+    return true;
+}
+
+int source::binaryGaussian(float *mean, float *variance, float &gconst, int width)
+{
+    size_t p = pos_;
+    while (p < size_ && isSpace(static_cast<unsigned char>(data_[p])))
+        p++;
+    const size_t vector = 4 + 4 * static_cast<size_t>(width);
+    if (width < 1 || p + 2 * vector > size_)
+        return 0;
+    const unsigned char *b = reinterpret_cast<const unsigned char *>(data_ + p);
+    const unsigned char *v = b + vector;
+    if (b[0] != ':' || b[1] != MEAN || ((b[2] << 8) | b[3]) != width || v[0] != ':' || v[1] != VARIANCE ||
+        ((v[2] << 8) | v[3]) != width)
+        return 0;
+    bigEndianFloats(b + 4, mean, width);
+    bigEndianFloats(v + 4, variance, width);
+    seenBinary_ = true;
+    peeked_ = false;
+    p += 2 * vector;
+    const unsigned char *g = reinterpret_cast<const unsigned char *>(data_ + p);
+    if (p + 6 <= size_ && g[0] == ':' && g[1] == GCONST) {
+        gconst = bigEndianFloat(g + 2);
+        pos_ = p + 6;
+        return 2;
+    }
+    pos_ = p;
+    return 1;
 }
 
 void source::skipAdaptationBody(long macroOffset)
