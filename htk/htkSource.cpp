@@ -467,21 +467,28 @@ std::string source::string()
     return out;
 }
 
-uint16_t source::bigEndian16(long at)
+uint16_t source::binary16(long at)
 {
     if (static_cast<size_t>(at) + 2 > size_)
         cutShort(at, "a binary number");
     const unsigned char *p = reinterpret_cast<const unsigned char *>(data_ + at);
-    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+    const unsigned big = (p[0] << 8) | p[1], little = (p[1] << 8) | p[0];
+    // The first binary integer of a file is a count (of streams, states, values): small in
+    // the order it was written in. HTK writes big-endian unless told otherwise.
+    if (!orderKnown_) {
+        orderKnown_ = true;
+        little_ = big > 255 && little <= 255;
+    }
+    return static_cast<uint16_t>(little_ ? little : big);
 }
 
-uint32_t source::bigEndian32(long at)
+uint32_t source::binary32(long at)
 {
     if (static_cast<size_t>(at) + 4 > size_)
         cutShort(at, "a binary number");
-    uint32_t v;
-    std::memcpy(&v, data_ + at, 4);
-    return __builtin_bswap32(v);
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(data_ + at);
+    return little_ ? (uint32_t(p[3]) << 24) | (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | uint32_t(p[0])
+                   : bigEndianWord(p);
 }
 
 int source::integer(bool binary)
@@ -489,7 +496,7 @@ int source::integer(bool binary)
     peeked_ = false;
     if (binary) {
         long at = offset();
-        int v = static_cast<int16_t>(bigEndian16(at));
+        int v = static_cast<int16_t>(binary16(at));
         pos_ += 2;
         return v;
     }
@@ -517,7 +524,7 @@ float source::real(bool binary)
 {
     peeked_ = false;
     if (binary) {
-        uint32_t bits = bigEndian32(offset());
+        uint32_t bits = binary32(offset());
         pos_ += 4;
         float v;
         std::memcpy(&v, &bits, 4);
@@ -542,7 +549,13 @@ void source::reals(bool binary, float *out, int n)
         size_t bytes = static_cast<size_t>(n) * 4;
         if (pos_ + bytes > size_)
             cutShort(offset(), "a run of binary numbers");
-        bigEndianFloats(reinterpret_cast<const unsigned char *>(data_ + pos_), out, n);
+        if (little_)
+            for (int k = 0; k < n; k++) {
+                const uint32_t word = binary32(offset() + 4 * k);
+                std::memcpy(out + k, &word, 4);
+            }
+        else
+            bigEndianFloats(reinterpret_cast<const unsigned char *>(data_ + pos_), out, n);
         pos_ += bytes;
         return;
     }
@@ -583,7 +596,7 @@ bool source::binaryMixture(int &index, float &weight, long &at)
     while (p < size_ && isSpace(static_cast<unsigned char>(data_[p])))
         p++;
     const unsigned char *b = reinterpret_cast<const unsigned char *>(data_ + p);
-    if (p + 8 > size_ || b[0] != ':' || b[1] != MIXTURE)
+    if (p + 8 > size_ || b[0] != ':' || b[1] != MIXTURE || little_ || !orderKnown_)
         return false;
     seenBinary_ = true;
     peeked_ = false;
@@ -600,7 +613,7 @@ int source::binaryGaussian(float *mean, float *variance, float &gconst, int widt
     while (p < size_ && isSpace(static_cast<unsigned char>(data_[p])))
         p++;
     const size_t vector = 4 + 4 * static_cast<size_t>(width);
-    if (width < 1 || p + 2 * vector > size_)
+    if (width < 1 || p + 2 * vector > size_ || little_ || !orderKnown_)
         return 0;
     const unsigned char *b = reinterpret_cast<const unsigned char *>(data_ + p);
     const unsigned char *v = b + vector;

@@ -1,7 +1,8 @@
 // One HTK model file in memory, read symbol by symbol: text keywords (<MEAN>, any case),
 // binary keywords (':' and a code byte), macro introducers with their names (~t "tr1"), and
 // the end of the file. The numbers after a keyword are text or binary as the keyword was
-// (htk-mmf.md, sections 2 and 10). Every failure is thrown as mac2mod::error, placed at
+// (htk-mmf.md, sections 2 and 10); binary numbers are big-endian, as HTK writes them, unless
+// the first binary count of the file reads small only in little-endian order. Every failure is thrown as mac2mod::error, placed at
 // "FILE:LINE:COLUMN: " in a text file and "FILE: byte N: " once the file has shown a binary
 // keyword.
 #pragma once
@@ -109,8 +110,9 @@ private:
     }
     static bool isSpace(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
     void read(symbol &s);
-    uint16_t bigEndian16(long at);
-    uint32_t bigEndian32(long at);
+    // Binary numbers in the file's byte order.
+    uint16_t binary16(long at);
+    uint32_t binary32(long at);
     [[noreturn]] void cutShort(long at, const char *what) const;
 
     std::string path_;
@@ -121,6 +123,8 @@ private:
     size_t size_ = 0;          // the file's length
     size_t pos_ = 0;
     bool seenBinary_ = false;
+    bool orderKnown_ = false;   // decided at the first binary integer
+    bool little_ = false;       // little-endian (HTK's NATURALWRITEORDER on x86)
     bool peeked_ = false;
     size_t peekEnd_ = 0;
     symbol peekSymbol_;

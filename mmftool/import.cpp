@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 #include <vector>
+#include <unistd.h>
 
 #include "hmm/setIO.h"
 #include "hmm/setLimits.h"
@@ -108,9 +109,22 @@ int importCommand(const commandLine &line)
         case importOutput::text:
             mac2mod::writeExactTextMacro(set, out);
             break;
-        case importOutput::binary:
-            mac2mod::writeSet(set, out);
+        case importOutput::binary: {
+            // Beside OUT under a name of its own, renamed when complete: an earlier OUT stays
+            // as it was if the write fails.
+            const std::string temporary = out + ".import" + std::to_string(getpid()) + ".macb";
+            try {
+                mac2mod::writeSet(set, temporary);
+            } catch (...) {
+                std::remove(temporary.c_str());
+                throw;
+            }
+            if (std::rename(temporary.c_str(), out.c_str()) != 0) {
+                std::remove(temporary.c_str());
+                return toolError(line, "cannot write \"%s\"\n", out.c_str());
+            }
             break;
+        }
         default:
             mac2mod::writeModelFile(set, table, out);
             break;

@@ -493,6 +493,23 @@ TEST(htkImport, severalStreamsWithWeightsRoundTripThroughHtksTextAndBinaryForms)
         }
 }
 
+TEST(htkImport, aLittleEndianBinaryFileReadsAsTheBigEndianOne)
+{
+    fixture f("e-shared-mix-mean-var");
+    macroClass set;
+    mac2mod::importHtk(set, f.paths());
+    htkForm form;
+    form.binary = true;
+    writeHtk(set.MMF, f.dir.file("big"), form);
+    form.littleEndian = true;
+    writeHtk(set.MMF, f.dir.file("little"), form);
+    macroClass big, little;
+    mac2mod::importHtk(big, {f.dir.file("big")});
+    mac2mod::importHtk(little, {f.dir.file("little")});
+    EXPECT_TRUE(sameRecords(big.MMF, set.MMF));
+    EXPECT_TRUE(sameRecords(little.MMF, set.MMF));
+}
+
 TEST(htkImport, globalOptionIsTheOptionLineWithTheKindInHtksOrder)
 {
     macroClass set;

@@ -5,13 +5,15 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <utility>
 #include <vector>
 
 namespace {
 
 class htkOut {
 public:
-    htkOut(std::string &out, bool binary, int digits) : out_(out), binary_(binary), digits_(digits) {}
+    htkOut(std::string &out, bool binary, int digits, bool little)
+        : out_(out), binary_(binary), digits_(digits), little_(little) {}
 
     void keyword(int code, const char *name)
     {
@@ -27,8 +29,10 @@ public:
     void integer(int v)
     {
         if (binary_) {
-            out_ += static_cast<char>((v >> 8) & 0xff);
-            out_ += static_cast<char>(v & 0xff);
+            char bytes[2] = {static_cast<char>((v >> 8) & 0xff), static_cast<char>(v & 0xff)};
+            if (little_)
+                std::swap(bytes[0], bytes[1]);
+            out_.append(bytes, 2);
         } else {
             text(" %d", v);
         }
@@ -38,8 +42,8 @@ public:
         if (binary_) {
             uint32_t bits;
             std::memcpy(&bits, &v, 4);
-            for (int shift = 24; shift >= 0; shift -= 8)
-                out_ += static_cast<char>((bits >> shift) & 0xff);
+            for (int k = 0; k < 4; k++)
+                out_ += static_cast<char>((bits >> (little_ ? 8 * k : 24 - 8 * k)) & 0xff);
         } else {
             text(" %.*e", digits_, static_cast<double>(v));
         }
@@ -71,6 +75,7 @@ private:
     std::string &out_;
     bool binary_;
     int digits_;
+    bool little_;
 };
 
 void transP(htkOut &o, const hmmModel &model)
@@ -96,7 +101,7 @@ std::string htkText(const hmmSet &set, const htkForm &form)
 {
     std::string out;
     out.reserve(static_cast<size_t>(set.modelNum) * 12000 + 1000);
-    htkOut o(out, form.binary, form.digits);
+    htkOut o(out, form.binary, form.digits, form.littleEndian);
     o.raw("~o\n");
     o.keyword(5, "STREAMINFO");
     o.integer(set.streamNum);
