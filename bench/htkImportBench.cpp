@@ -47,12 +47,12 @@ const htkSet &htkSetOf(int modelNum)
         writeNameTable(set.table, names, false);
         writeNameTable(set.dir + "/ModelNames-shuffled.txt", names, true);
         macroClass macro;
-        macro.readTextMacro(set.subsetText.c_str());
-        macro.writeBinaryMacro(set.subsetBinary.c_str());
+        mac2mod::readSet(macro, set.subsetText);
+        mac2mod::writeSet(macro, set.subsetBinary);
     }
     if (!std::filesystem::exists(set.htkBinary)) {
         macroClass macro;
-        macro.readTextMacro(set.subsetText.c_str());
+        mac2mod::readSet(macro, set.subsetText);
         htkForm form;
         form.kind = "MFCC_D_A_0";
         writeHtk(macro.MMF, set.htkText, form);

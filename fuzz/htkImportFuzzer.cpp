@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fuzzSupport.h"
-#include "hmm/binaryMacro.h"
+#include "hmm/setIO.h"
 #include "htk/exactTextMacro.h"
 #include "htk/htkImport.h"
 
@@ -57,6 +57,20 @@ bool sameSet(const hmmSet &a, const hmmSet &b, bool withExitRow)
     return true;
 }
 
+// Runs a set operation: true when it completed. A failure must be reported as a failure,
+// whether through the fatal handler (the exiting readers and writers) or thrown.
+template <class Body>
+bool completes(Body body)
+{
+    try {
+        return runGuarded(body).completed;
+    } catch (const mac2mod::error &e) {
+        if (e.status() == 0)
+            std::abort();
+        return false;
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -99,11 +113,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                     for (int s = 0; s < set.MMF.streamNum; s++)
                         if (set.MMF.model[m].state[e].stream[s].mixtureNum < 1)
                             std::abort();   // a stream without a component
-            if (!runGuarded([&] { writeBinaryMacroFile(set.MMF, binaryPath.c_str()); }).completed)
+            if (!completes([&] { mac2mod::writeSet(set, binaryPath); }))
                 std::abort();
             {
                 macroClass back;
-                if (!runGuarded([&] { back.readBinaryMacro(binaryPath.c_str()); }).completed || !sameSet(set.MMF, back.MMF, false))
+                if (!completes([&] { mac2mod::readSet(back, binaryPath); }) || !sameSet(set.MMF, back.MMF, false))
                     std::abort();
             }
             std::remove(binaryPath.c_str());
@@ -120,7 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                     std::abort();
                 }
                 macroClass back;
-                if (!runGuarded([&] { back.readTextMacro(textPath.c_str()); }).completed || !sameSet(set.MMF, back.MMF, true))
+                if (!completes([&] { mac2mod::readSet(back, textPath); }) || !sameSet(set.MMF, back.MMF, true))
                     std::abort();
                 std::remove(textPath.c_str());
             }

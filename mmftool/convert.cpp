@@ -60,8 +60,14 @@ int convertCommand(const commandLine &line)
         if (line.has("--prepare"))
             return usageError(line, "--prepare is for a macro file OUT only");
         macroClass set;
-        set.read(in, 0);
-        mac2mod::writeModelFile(set, line.value("--table", "ModelNames.txt"), out);
+        try {
+            mac2mod::readSet(set, in);
+            mac2mod::writeModelFile(set, line.value("--table", "ModelNames.txt"), out);
+        } catch (const mac2mod::error &e) {
+            // Once the readers and writers throw: their message as the converter prints it.
+            std::fputs(e.message().c_str(), stdout);
+            return e.status();
+        }
         return 0;
     }
 
