@@ -2,10 +2,10 @@ include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 # The library files carry the project's name: a bare libutil.a would shadow the C library's.
-foreach(library utility hmm util)
+foreach(library utility hmm util htk)
     set_target_properties(${library} PROPERTIES OUTPUT_NAME mac2mod_${library})
 endforeach()
-set(installed utility hmm util)
+set(installed utility hmm util htk)
 if(MAC2MOD_BUILD_PROGRAMS)
     list(APPEND installed mac2mod mmftool)
 endif()
@@ -16,7 +16,7 @@ install(TARGETS ${installed}
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 # The headers of the installed libraries, under one folder of the project's own that is the
 # targets' include root (driver/ belongs to the program, whose code no library holds).
-foreach(dir utility hmm export util)
+foreach(dir utility hmm export util htk)
     install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir}/
             DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/mac2mod/${dir}
             FILES_MATCHING PATTERN "*.h")

@@ -31,10 +31,13 @@ logged() {
 # sanitizer's runtime keeps some memory for every thread that ends, and the text reader starts
 # threads, so a campaign of hours outgrows libFuzzer's default 2 GB limit.
 common=(-close_fd_mask=1 -timeout=10 -rss_limit_mb=8192 -print_final_stats=1)
-for target in textMacro binaryMacro modelFile; do
+for target in textMacro binaryMacro modelFile htkImport; do
     options=("${common[@]}" -artifact_prefix="$build/artifacts/$target-")
     if [ "$target" = textMacro ]; then
         options+=(-dict=fuzz/textMacro.dict -max_len=4096)
+    fi
+    if [ "$target" = htkImport ]; then
+        options+=(-dict=fuzz/htkImport.dict -max_len=8192)
     fi
     mapfile -d '' inputs < <(find "fuzz/corpus/$target" -type f -print0)
     logged "$build/$target-replay.log" "$build/${target}Fuzzer" "${options[@]}" "${inputs[@]}"

@@ -25,6 +25,12 @@ struct commandLine {
         auto found = values.find(flag);
         return found == values.end() ? nullptr : found->second.c_str();
     }
+    // The same, or fallback when the flag was not given.
+    std::string value(const char *flag, const std::string &fallback) const
+    {
+        const char *given = value(flag);
+        return given ? given : fallback;
+    }
     const char *arg(size_t k) const { return args[k].c_str(); }
 };
 
@@ -33,6 +39,7 @@ int convertCommand(const commandLine &line);
 int dumpCommand(const commandLine &line);
 int namesCommand(const commandLine &line);
 int modinfoCommand(const commandLine &line);
+int importCommand(const commandLine &line);
 
 // "mmftool COMMAND: message" and the command's usage on standard error; returns 2.
 int usageError(const commandLine &line, const std::string &message);

@@ -1,10 +1,12 @@
 // mmftool convert IN OUT [--prepare]: between text and binary macro files, each chosen by
 // its extension.
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
 #include "hmm/macroClass.h"
+#include "hmm/setIO.h"
 #include "mmftool/command.h"
 
 namespace {
@@ -45,10 +47,29 @@ int convertCommand(const commandLine &line)
 {
     const char *in = line.arg(0), *out = line.arg(1);
     macroKind outKind = macroKindOf(out);
-    if (outKind == macroKind::none)
-        return usageError(line, "OUT must end in .mac or .macb");
+    const char *extension = fileExtension(out);
+    const bool modelFile = std::strcmp(extension, "mod") == 0 || std::strcmp(extension, "MOD") == 0;
+    if (outKind == macroKind::none && !modelFile)
+        return usageError(line, "OUT must end in .mac, .macb or .mod");
+    if (line.values.count("--table") && !modelFile)
+        return usageError(line, "--table is for a .mod OUT only");
     if (sameFile(in, out))
         return toolError(line, "\"%s\" is the input file; write to another file\n", out);
+    if (modelFile) {
+        // As the converter does it, with the table named instead of ModelNames.txt.
+        if (line.has("--prepare"))
+            return usageError(line, "--prepare is for a macro file OUT only");
+        macroClass set;
+        try {
+            mac2mod::readSet(set, in);
+            mac2mod::writeModelFile(set, line.value("--table", "ModelNames.txt"), out);
+        } catch (const mac2mod::error &e) {
+            // Once the readers and writers throw: their message as the converter prints it.
+            std::fputs(e.message().c_str(), stdout);
+            return e.status();
+        }
+        return 0;
+    }
 
     macroClass set;
     set.read(in, line.has("--prepare") ? 1 : 0);

@@ -1,6 +1,8 @@
 // mmftool: inspects, checks and converts HMM sets and model files from the command line,
 // with the same readers and writers as the converter.
+#include <algorithm>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -32,11 +34,13 @@ const subcommand subcommands[] = {
      "set. --strict: any warning makes the exit status 1. --json: the summary and the\n"
      "warnings as one JSON document.\n",
      {"--table TABLE", "--strict", "--json"}, 1, 1, checkCommand},
-    {"convert", "convert IN OUT [--prepare]",
+    {"convert", "convert IN OUT [--prepare] [--table TABLE]",
      "Reads IN and writes OUT; each is a text (.mac) or binary (.macb) macro file, as its\n"
-     "extension says. --prepare sorts the models by name and prepares them for scoring\n"
-     "(inverse variances, logarithmic weights and transitions) before writing.\n",
-     {"--prepare"}, 2, 2, convertCommand},
+     "extension says, or OUT is a model file (.mod), written as the converter writes it in\n"
+     "the order of TABLE (default ModelNames.txt in the working directory). --prepare sorts\n"
+     "the models by name and prepares them for scoring (inverse variances, logarithmic\n"
+     "weights and transitions) before writing a macro file.\n",
+     {"--prepare", "--table TABLE"}, 2, 2, convertCommand},
     {"dump", "dump FILE MODEL OUT",
      "Writes the diagnostic dump of one model to OUT. MODEL is a model's name or, when no\n"
      "model has that name, its index in the set (from 0, in file order).\n",
@@ -51,6 +55,15 @@ const subcommand subcommands[] = {
      "Given the macro file SET and its ModelNames.txt TABLE, also checks value by value that\n"
      "the file is what the converter writes for them.\n",
      {}, 1, 3, modinfoCommand},
+    {"import", "import FILE... OUT [--table TABLE] [--dry-run]",
+     "Reads HTK model files (text or binary master macro files, as HTK's tools write them),\n"
+     "in load order, resolves every shared part and writes OUT as its extension says: .mac\n"
+     "(the converter's text form, vectors of 24 values only), .macb (binary macro file) or\n"
+     ".mod (the model file, in the order of TABLE, default ModelNames.txt in the working\n"
+     "directory). Prints a summary of what it read and resolved. --dry-run reads and checks\n"
+     "only. A file the set cannot hold is refused with FILE:LINE:COLUMN (binary: FILE: byte N)\n"
+     "and the cause; nothing is written then.\n",
+     {"--dry-run", "--table TABLE"}, 2, SIZE_MAX, importCommand},
 };
 
 void printUsage(FILE *out)

@@ -84,7 +84,8 @@ TEST(mmftool, helpAndCommandLineErrors)
     toolRun r = w.run({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("Usage: mmftool SUBCOMMAND ARGUMENTS\n", 0), 0u);
-    for (const char *synopsis : {"check FILE [--table TABLE] [--strict] [--json]\n", "convert IN OUT [--prepare]\n", "dump FILE MODEL OUT\n",
+    for (const char *synopsis : {"check FILE [--table TABLE] [--strict] [--json]\n",
+                                 "convert IN OUT [--prepare] [--table TABLE]\n", "dump FILE MODEL OUT\n",
                                  "names FILE [--sorted] [--table]\n", "modinfo FILE.mod [SET TABLE]\n"})
         EXPECT_NE(r.out.find(std::string("  mmftool ") + synopsis), std::string::npos) << synopsis;
     EXPECT_EQ(r.err, "");
@@ -116,8 +117,10 @@ TEST(mmftool, helpAndCommandLineErrors)
              {{"dump", "a.mac", "--sorted", "0", "out.txt"},
               "mmftool dump: unknown option \"--sorted\"\nUsage: mmftool dump FILE MODEL OUT\n"},
              {{"modinfo", "a.mod", "a.mac"}, "mmftool modinfo: SET needs its TABLE\nUsage: mmftool modinfo FILE.mod [SET TABLE]\n"},
-             {{"convert", "a.mac", "b.mod"},
-              "mmftool convert: OUT must end in .mac or .macb\nUsage: mmftool convert IN OUT [--prepare]\n"},
+             {{"convert", "a.mac", "b.txt"},
+              "mmftool convert: OUT must end in .mac, .macb or .mod\nUsage: mmftool convert IN OUT [--prepare] [--table TABLE]\n"},
+             {{"convert", "a.mac", "b.macb", "--table", "t.txt"},
+              "mmftool convert: --table is for a .mod OUT only\nUsage: mmftool convert IN OUT [--prepare] [--table TABLE]\n"},
          }) {
         r = w.run(m.args);
         EXPECT_EQ(r.status, 2) << m.err;

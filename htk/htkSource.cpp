@@ -1,0 +1,674 @@
+#include "htk/htkSource.h"
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+#include "htk/htkReal.h"
+
+namespace mac2mod::htk {
+
+namespace {
+
+// Zero bytes after the file, so that the fast number paths may read a little past its end.
+constexpr size_t PADDING = 32;
+
+struct keywordEntry {
+    int code;
+    const char *name;
+};
+
+const keywordEntry keywords[] = {
+    {BEGINHMM, "BEGINHMM"}, {USE, "USE"}, {ENDHMM, "ENDHMM"}, {NUMMIXES, "NUMMIXES"},
+    {NUMSTATES, "NUMSTATES"}, {STREAMINFO, "STREAMINFO"}, {VECSIZE, "VECSIZE"},
+    {NULLD, "NULLD"}, {POISSOND, "POISSOND"}, {GAMMAD, "GAMMAD"}, {RELD, "RELD"},
+    {GEND, "GEND"}, {DIAGC, "DIAGC"}, {FULLC, "FULLC"}, {XFORMC, "XFORMC"}, {STATE, "STATE"},
+    {TMIX, "TMIX"}, {MIXTURE, "MIXTURE"}, {STREAM, "STREAM"}, {SWEIGHTS, "SWEIGHTS"},
+    {MEAN, "MEAN"}, {VARIANCE, "VARIANCE"}, {INVCOVAR, "INVCOVAR"}, {XFORM, "XFORM"},
+    {GCONST, "GCONST"}, {DURATION, "DURATION"}, {INVDIAGC, "INVDIAGC"}, {TRANSP, "TRANSP"},
+    {DPROB, "DPROB"}, {LLTC, "LLTC"}, {LLTCOVAR, "LLTCOVAR"}, {PROJSIZE, "PROJSIZE"},
+    {XFORMKIND, "XFORMKIND"}, {PARENTXFORM, "PARENTXFORM"}, {NUMXFORMS, "NUMXFORMS"},
+    {XFORMSET, "XFORMSET"}, {LINXFORM, "LINXFORM"}, {OFFSET, "OFFSET"}, {BIAS, "BIAS"},
+    {LOGDET, "LOGDET"}, {BLOCKINFO, "BLOCKINFO"}, {BLOCK, "BLOCK"}, {BASECLASS, "BASECLASS"},
+    {CLASS, "CLASS"}, {XFORMWGTSET, "XFORMWGTSET"}, {CLASSXFORM, "CLASSXFORM"},
+    {MMFIDMASK, "MMFIDMASK"}, {PARAMETERS, "PARAMETERS"}, {NUMCLASSES, "NUMCLASSES"},
+    {ADAPTKIND, "ADAPTKIND"}, {PREQUAL, "PREQUAL"}, {INPUTXFORM, "INPUTXFORM"},
+    {RCLASS, "RCLASS"}, {REGTREE, "REGTREE"}, {NODE, "NODE"}, {TNODE, "TNODE"},
+    {HMMSETID, "HMMSETID"}, {EOFSYM, "EOF"},
+};
+
+// The keywords by code, with their brackets, for messages and for the lookup.
+struct keywordTable {
+    std::string names[128];
+    // Open addressing over a hash of the upper-cased name: a handful of probes at most.
+    static constexpr unsigned SLOTS = 256;
+    int slots[SLOTS];
+
+    static unsigned hash(const char *text, size_t n)
+    {
+        unsigned h = 2166136261u;
+        for (size_t k = 0; k < n; k++)
+            h = (h ^ static_cast<unsigned char>(text[k])) * 16777619u;
+        return h;
+    }
+
+    keywordTable()
+    {
+        for (int &slot : slots)
+            slot = -1;
+        for (const keywordEntry &entry : keywords) {
+            names[entry.code] = std::string("<") + entry.name + ">";
+            unsigned h = hash(entry.name, std::strlen(entry.name)) % SLOTS;
+            while (slots[h] >= 0)
+                h = (h + 1) % SLOTS;
+            slots[h] = entry.code;
+        }
+    }
+
+    int find(const char *upper, size_t n) const
+    {
+        for (unsigned h = hash(upper, n) % SLOTS; slots[h] >= 0; h = (h + 1) % SLOTS) {
+            const std::string &name = names[slots[h]];
+            if (name.size() == n + 2 && std::memcmp(name.data() + 1, upper, n) == 0)
+                return slots[h];
+        }
+        return -1;
+    }
+};
+
+const keywordTable &table()
+{
+    static const keywordTable instance;
+    return instance;
+}
+
+bool binaryCodeKnown(int code)
+{
+    return code <= PROJSIZE || (code >= XFORMKIND && code <= TNODE) || code == HMMSETID;
+}
+
+}  // namespace
+
+const char *keywordName(int code)
+{
+    if (code >= 0 && code < 128 && !table().names[code].empty())
+        return table().names[code].c_str();
+    if (code == PARMKIND)
+        return "a parameter kind";
+    return "<?>";
+}
+
+std::string parameterKind(const std::string &upper)
+{
+    static const char *const bases[] = {"WAVEFORM", "LPC",   "LPREFC", "LPCEPSTRA",
+                                        "LPDELCEP", "IREFC", "MFCC",   "FBANK",
+                                        "MELSPEC",  "USER",  "DISCRETE", "PLP", "ANON"};
+    static const char qualifierOrder[] = "EDNATCKZ0V";
+    size_t cut = upper.find('_');
+    std::string base = upper.substr(0, cut);
+    bool known = false;
+    for (const char *b : bases)
+        known = known || base == b;
+    if (!known)
+        return "";
+    bool has[sizeof qualifierOrder] = {};
+    if (base == "LPDELCEP") {
+        base = "LPCEPSTRA";
+        has[1] = true;   // _D
+    }
+    while (cut != std::string::npos) {
+        if (cut + 2 != upper.size() && (cut + 2 > upper.size() || upper[cut + 2] != '_'))
+            return "";
+        char q = upper[cut + 1];
+        if (q != 'F') {
+            const char *at = std::strchr(qualifierOrder, q);
+            if (!at || q == 0)
+                return "";
+            has[at - qualifierOrder] = true;
+        }
+        cut = cut + 2 < upper.size() ? cut + 2 : std::string::npos;
+    }
+    for (size_t k = 0; k + 1 < sizeof qualifierOrder; k++)
+        if (has[k])
+            base += std::string("_") + qualifierOrder[k];
+    return base;
+}
+
+namespace {
+
+inline uint32_t bigEndianWord(const unsigned char *p)
+{
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
+}
+
+inline float bigEndianFloat(const unsigned char *p)
+{
+    const uint32_t word = bigEndianWord(p);
+    float v;
+    std::memcpy(&v, &word, 4);
+    return v;
+}
+
+// Four at a time with SSE2 where there is one (x86-64 always has it): bytes swapped within
+// each 16-bit half, then the halves.
+inline void bigEndianFloats(const unsigned char *__restrict p, float *__restrict out, int n)
+{
+    int k = 0;
+#ifdef __SSE2__
+    for (; k + 4 <= n; k += 4) {
+        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 4 * k));
+        v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+        v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, _MM_SHUFFLE(2, 3, 0, 1)), _MM_SHUFFLE(2, 3, 0, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + k), v);
+    }
+#endif
+    for (; k < n; k++) {
+        uint32_t word;
+        std::memcpy(&word, p + 4 * k, 4);
+        word = __builtin_bswap32(word);
+        std::memcpy(out + k, &word, 4);
+    }
+}
+
+}  // namespace
+
+source::source(const std::string &path) : path_(path)
+{
+    load();
+}
+
+source::source(const std::string &path, const void *bytes, size_t size) : path_(path)
+{
+    owned_.assign(static_cast<const char *>(bytes), static_cast<const char *>(bytes) + size);
+    owned_.resize(size + PADDING, 0);
+    data_ = owned_.data();
+    size_ = size;
+}
+
+source::~source()
+{
+    if (map_)
+        ::munmap(map_, mapLength_);
+}
+
+void source::load()
+{
+    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw error(path_ + ": cannot open: " + std::strerror(errno) + "\n", 1);
+    struct stat info;
+    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        throw error(path_ + ": cannot read: it is a folder\n", 1);
+    }
+    // A regular file is mapped, with zero pages after it for the padding: no copy, and its
+    // pages come from the page cache as they are read.
+    if (S_ISREG(info.st_mode) && info.st_size > 0) {
+        const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+        const size_t size = static_cast<size_t>(info.st_size);
+        const size_t length = (size + PADDING + page - 1) / page * page;
+        const size_t fileLength = (size + page - 1) / page * page;
+        void *area = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (area != MAP_FAILED) {
+            void *file = ::mmap(area, fileLength, PROT_READ, MAP_PRIVATE | MAP_FIXED | MAP_POPULATE, fd, 0);
+            if (file != MAP_FAILED) {
+                ::close(fd);
+                map_ = area;
+                mapLength_ = length;
+                data_ = static_cast<const char *>(area);
+                size_ = size;
+                return;
+            }
+            ::munmap(area, length);
+        }
+    }
+    size_t capacity = 1 << 16;
+    if (S_ISREG(info.st_mode) && info.st_size > 0)
+        capacity = static_cast<size_t>(info.st_size) + 1;
+    owned_.resize(capacity + PADDING);
+    size_t used = 0;
+    for (;;) {
+        if (used == capacity) {
+            capacity *= 2;
+            owned_.resize(capacity + PADDING);
+        }
+        ssize_t n = ::read(fd, owned_.data() + used, capacity - used);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            int saved = errno;
+            ::close(fd);
+            throw error(path_ + ": cannot read: " + std::strerror(saved) + "\n", 1);
+        }
+        if (n == 0)
+            break;
+        used += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    owned_.resize(used + PADDING);
+    std::memset(owned_.data() + used, 0, PADDING);
+    data_ = owned_.data();
+    size_ = used;
+}
+
+size_t source::modelHeaderBound(size_t *likely) const
+{
+    size_t count = 0, headers = 0;
+    const char *p = data_;
+    const char *end = p + size_;
+    while ((p = static_cast<const char *>(std::memchr(p, '~', static_cast<size_t>(end - p)))) != nullptr) {
+        p++;
+        if (p < end && (*p == 'h' || *p == 'H')) {
+            count++;
+            headers += p + 1 < end && (isSpace(static_cast<unsigned char>(p[1])) || p[1] == '"') ? 1 : 0;
+        }
+    }
+    if (likely)
+        *likely = headers;
+    return count;
+}
+
+std::string source::place(long offset) const
+{
+    if (seenBinary_)
+        return path_ + ": byte " + std::to_string(offset);
+    long line = 1, lineStart = 0;
+    const char *p = data_;
+    for (long k = 0; k < offset && k < static_cast<long>(size_); k++)
+        if (p[k] == '\n') {
+            line++;
+            lineStart = k + 1;
+        }
+    return path_ + ":" + std::to_string(line) + ":" + std::to_string(offset - lineStart + 1);
+}
+
+void source::fail(long offset, const char *format, ...) const
+{
+    va_list args;
+    va_start(args, format);
+    char text[1024];
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    error e(place(offset) + ": " + text + "\n", 1);
+    e.at(path_, offset);
+    if (!seenBinary_) {
+        long line = 1, lineStart = 0;
+        for (long k = 0; k < offset && k < static_cast<long>(size_); k++)
+            if (data_[k] == '\n') {
+                line++;
+                lineStart = k + 1;
+            }
+        e.atLine(static_cast<int>(line), static_cast<int>(offset - lineStart + 1));
+    }
+    throw e;
+}
+
+void source::cutShort(long at, const char *what) const
+{
+    fail(at, "the file is cut short: it ends inside %s", what);
+}
+
+const symbol &source::peek()
+{
+    if (!peeked_) {
+        size_t at = pos_;
+        read(peekSymbol_);
+        peekEnd_ = pos_;
+        pos_ = at;
+        peeked_ = true;
+    }
+    return peekSymbol_;
+}
+
+symbol source::next()
+{
+    if (peeked_) {
+        peeked_ = false;
+        pos_ = peekEnd_;
+        return peekSymbol_;
+    }
+    symbol s;
+    read(s);
+    return s;
+}
+
+void source::read(symbol &s)
+{
+    skipSpace();
+    s.offset = offset();
+    s.binary = false;
+    s.text.clear();
+    s.code = -1;
+    s.letter = 0;
+    if (pos_ >= size_) {
+        s.kind = symbol::end;
+        return;
+    }
+    const char c = data_[pos_];
+    if (c == '<') {
+        char upper[40];
+        size_t n = 0;
+        size_t p = pos_ + 1;
+        for (; p < size_ && data_[p] != '>'; p++) {
+            unsigned char ch = static_cast<unsigned char>(data_[p]);
+            if (ch >= 'a' && ch <= 'z')
+                ch = static_cast<unsigned char>(ch - 'a' + 'A');
+            else if (!((ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == '_'))
+                fail(s.offset, "a keyword must be letters, digits and '_' between < and >");
+            if (n == 39)
+                fail(s.offset, "a keyword of more than 39 characters");
+            upper[n++] = static_cast<char>(ch);
+        }
+        if (p >= size_)
+            cutShort(s.offset, "a keyword");
+        pos_ = p + 1;
+        s.kind = symbol::keyword;
+        s.code = table().find(upper, n);
+        if (s.code < 0) {
+            s.text = parameterKind(std::string(upper, n));
+            if (s.text.empty())
+                fail(s.offset, "unknown keyword <%.*s>", static_cast<int>(n), upper);
+            s.code = PARMKIND;
+        }
+        if (s.code == EOFSYM) {
+            s.offset = offset();
+            s.kind = symbol::end;
+            s.code = -1;
+        }
+        return;
+    }
+    if (c == ':') {
+        if (pos_ + 1 >= size_)
+            cutShort(s.offset, "a binary keyword");
+        seenBinary_ = true;
+        int code = static_cast<unsigned char>(data_[pos_ + 1]);
+        if (!binaryCodeKnown(code))
+            fail(s.offset, "unknown binary keyword code %d", code);
+        pos_ += 2;
+        s.kind = symbol::keyword;
+        s.code = code;
+        s.binary = true;
+        return;
+    }
+    if (c == '~') {
+        if (pos_ + 1 >= size_)
+            cutShort(s.offset, "a macro introducer");
+        char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(data_[pos_ + 1])));
+        if (!std::strchr("smuvicxtwdrjbayfgho", letter) || letter == 0)
+            fail(s.offset, "unknown macro type ~%c", data_[pos_ + 1]);
+        pos_ += 2;
+        s.kind = symbol::macro;
+        s.letter = letter;
+        if (letter != 'o')
+            s.text = string();
+        return;
+    }
+    const char *start = data_ + pos_;
+    size_t n = 0;
+    while (pos_ + n < size_ && n < 20 && !isSpace(static_cast<unsigned char>(start[n])))
+        n++;
+    fail(s.offset, "expected a keyword or a macro, found \"%.*s\"", static_cast<int>(n), start);
+}
+
+std::string source::string()
+{
+    peeked_ = false;
+    skipSpace();
+    long start = offset();
+    if (pos_ >= size_)
+        cutShort(start, "a name");
+    std::string out;
+    const char quote = data_[pos_];
+    if (quote == '"' || quote == '\'') {
+        pos_++;
+        for (;;) {
+            if (pos_ >= size_)
+                cutShort(start, "a quoted name");
+            char c = data_[pos_++];
+            if (c == quote)
+                break;
+            if (c == '\\') {
+                if (pos_ >= size_)
+                    cutShort(start, "a quoted name");
+                if (pos_ + 2 < size_ && data_[pos_] >= '0' && data_[pos_] <= '7' &&
+                    data_[pos_ + 1] >= '0' && data_[pos_ + 1] <= '7' && data_[pos_ + 2] >= '0' &&
+                    data_[pos_ + 2] <= '7') {
+                    c = static_cast<char>(((data_[pos_] - '0') << 6) | ((data_[pos_ + 1] - '0') << 3) |
+                                          (data_[pos_ + 2] - '0'));
+                    pos_ += 3;
+                } else {
+                    c = data_[pos_++];
+                }
+            }
+            out += c;
+            if (out.size() > 1023)
+                fail(start, "a name is longer than 1023 characters");
+        }
+    } else {
+        while (pos_ < size_ && !isSpace(static_cast<unsigned char>(data_[pos_]))) {
+            char c = data_[pos_++];
+            if (c == '\\' && pos_ < size_)
+                c = data_[pos_++];
+            out += c;
+            if (out.size() > 1023)
+                fail(start, "a name is longer than 1023 characters");
+        }
+    }
+    return out;
+}
+
+uint16_t source::binary16(long at)
+{
+    if (static_cast<size_t>(at) + 2 > size_)
+        cutShort(at, "a binary number");
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(data_ + at);
+    const unsigned big = (p[0] << 8) | p[1], little = (p[1] << 8) | p[0];
+    // The first binary integer of a file is a count (of streams, states, values): small in
+    // the order it was written in. HTK writes big-endian unless told otherwise.
+    if (!orderKnown_) {
+        orderKnown_ = true;
+        little_ = big > 255 && little <= 255;
+    }
+    return static_cast<uint16_t>(little_ ? little : big);
+}
+
+uint32_t source::binary32(long at)
+{
+    if (static_cast<size_t>(at) + 4 > size_)
+        cutShort(at, "a binary number");
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(data_ + at);
+    return little_ ? (uint32_t(p[3]) << 24) | (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | uint32_t(p[0])
+                   : bigEndianWord(p);
+}
+
+int source::integer(bool binary)
+{
+    peeked_ = false;
+    if (binary) {
+        long at = offset();
+        int v = static_cast<int16_t>(binary16(at));
+        pos_ += 2;
+        return v;
+    }
+    skipSpace();
+    long start = offset();
+    if (pos_ >= size_)
+        cutShort(start, "a number");
+    size_t p = pos_;
+    bool negative = false;
+    if (data_[p] == '-' || data_[p] == '+')
+        negative = data_[p++] == '-';
+    if (p >= size_ || !realDigit(data_[p]))
+        fail(start, "expected an integer");
+    long long v = 0;
+    for (; p < size_ && realDigit(data_[p]); p++)
+        if (v < INT_MAX)
+            v = v * 10 + (data_[p] - '0');
+    if (v > INT_MAX)
+        v = INT_MAX;
+    pos_ = p;
+    return static_cast<int>(negative ? -v : v);
+}
+
+float source::real(bool binary)
+{
+    peeked_ = false;
+    if (binary) {
+        uint32_t bits = binary32(offset());
+        pos_ += 4;
+        float v;
+        std::memcpy(&v, &bits, 4);
+        return v;
+    }
+    skipSpace();
+    float v = 0;
+    size_t n = pos_ < size_ ? parseReal(data_ + pos_, data_ + size_, v) : 0;
+    if (n == 0) {
+        if (pos_ >= size_)
+            cutShort(offset(), "a number");
+        fail(offset(), "expected a real number");
+    }
+    pos_ += n;
+    return v;
+}
+
+void source::reals(bool binary, float *out, int n)
+{
+    peeked_ = false;
+    if (binary) {
+        size_t bytes = static_cast<size_t>(n) * 4;
+        if (pos_ + bytes > size_)
+            cutShort(offset(), "a run of binary numbers");
+        if (little_)
+            for (int k = 0; k < n; k++) {
+                const uint32_t word = binary32(offset() + 4 * k);
+                std::memcpy(out + k, &word, 4);
+            }
+        else
+            bigEndianFloats(reinterpret_cast<const unsigned char *>(data_ + pos_), out, n);
+        pos_ += bytes;
+        return;
+    }
+    const char *base = data_;
+    const char *limit = base + size_;
+    for (int k = 0; k < n; k++) {
+        while (pos_ < size_ && isSpace(static_cast<unsigned char>(base[pos_])))
+            pos_++;
+        size_t used = parseReal(base + pos_, limit, out[k]);
+        if (used == 0) {
+            if (pos_ >= size_)
+                cutShort(offset(), "a run of numbers");
+            fail(offset(), "expected a real number (value %d of %d)", k + 1, n);
+        }
+        pos_ += used;
+    }
+}
+
+void source::skipReals(bool binary, long n)
+{
+    peeked_ = false;
+    if (n < 0)
+        fail(offset(), "a negative count");
+    if (binary) {
+        if (pos_ + static_cast<size_t>(n) * 4 > size_)
+            cutShort(offset(), "a run of binary numbers");
+        pos_ += static_cast<size_t>(n) * 4;
+        return;
+    }
+    float scratch;
+    for (long k = 0; k < n; k++)
+        reals(false, &scratch, 1);
+}
+
+bool source::binaryMixture(int &index, float &weight, long &at)
+{
+    size_t p = pos_;
+    while (p < size_ && isSpace(static_cast<unsigned char>(data_[p])))
+        p++;
+    const unsigned char *b = reinterpret_cast<const unsigned char *>(data_ + p);
+    if (p + 8 > size_ || b[0] != ':' || b[1] != MIXTURE || little_ || !orderKnown_)
+        return false;
+    seenBinary_ = true;
+    peeked_ = false;
+    at = static_cast<long>(p);
+    index = static_cast<int16_t>((b[2] << 8) | b[3]);
+    weight = bigEndianFloat(b + 4);
+    pos_ = p + 8;
+    return true;
+}
+
+int source::binaryGaussian(float *mean, float *variance, float &gconst, int width)
+{
+    size_t p = pos_;
+    while (p < size_ && isSpace(static_cast<unsigned char>(data_[p])))
+        p++;
+    const size_t vector = 4 + 4 * static_cast<size_t>(width);
+    if (width < 1 || p + 2 * vector > size_ || little_ || !orderKnown_)
+        return 0;
+    const unsigned char *b = reinterpret_cast<const unsigned char *>(data_ + p);
+    const unsigned char *v = b + vector;
+    if (b[0] != ':' || b[1] != MEAN || ((b[2] << 8) | b[3]) != width || v[0] != ':' || v[1] != VARIANCE ||
+        ((v[2] << 8) | v[3]) != width)
+        return 0;
+    bigEndianFloats(b + 4, mean, width);
+    bigEndianFloats(v + 4, variance, width);
+    seenBinary_ = true;
+    peeked_ = false;
+    p += 2 * vector;
+    const unsigned char *g = reinterpret_cast<const unsigned char *>(data_ + p);
+    if (p + 6 <= size_ && g[0] == ':' && g[1] == GCONST) {
+        gconst = bigEndianFloat(g + 2);
+        pos_ = p + 6;
+        return 2;
+    }
+    pos_ = p;
+    return 1;
+}
+
+void source::skipAdaptationBody(long macroOffset)
+{
+    peeked_ = false;
+    bool referenceAllowed = false;
+    for (;;) {
+        skipSpace();
+        if (pos_ >= size_)
+            return;
+        const char c = data_[pos_];
+        if (c == ':')
+            fail(offset(), "an adaptation macro in binary form cannot be read past");
+        if (c == '~') {
+            if (!referenceAllowed)
+                return;
+            pos_ += pos_ + 1 < size_ ? 2 : 1;
+            string();
+            referenceAllowed = false;
+            continue;
+        }
+        referenceAllowed = false;
+        if (c == '<') {
+            symbol s;
+            read(s);
+            referenceAllowed = s.code == BASECLASS || s.code == PARENTXFORM || s.code == INPUTXFORM;
+            continue;
+        }
+        if (c == '"' || c == '\'') {
+            string();
+            continue;
+        }
+        while (pos_ < size_ && !isSpace(static_cast<unsigned char>(data_[pos_])) && data_[pos_] != '<')
+            pos_++;
+    }
+    (void)macroOffset;
+}
+
+}  // namespace mac2mod::htk
