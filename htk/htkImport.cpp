@@ -12,7 +12,6 @@
 #include <string>
 #include <unordered_map>
 #include <vector>
-#include <sys/mman.h>
 
 #include "hmm/modelArray.h"
 #include "htk/htkSource.h"
@@ -162,16 +161,6 @@ hmmModel *grow(hmmModel *old, size_t oldCount, size_t newCount)
     hmmModel *fresh = static_cast<hmmModel *>(std::calloc(newCount, sizeof(hmmModel)));
     if (!fresh)
         throw error("importHtk: out of memory for the models\n", 1);
-#ifdef MADV_HUGEPAGE
-    // Large arrays in 2 MB pages where the kernel has them: a page fault per 2 MB instead of
-    // one per 4 kB, which is most of the time a large set takes to fill. The advice is only
-    // that; the pages stay zero-filled either way.
-    constexpr uintptr_t HUGE_PAGE = 2u << 20;
-    const uintptr_t begin = (reinterpret_cast<uintptr_t>(fresh) + HUGE_PAGE - 1) & ~(HUGE_PAGE - 1);
-    const uintptr_t end = reinterpret_cast<uintptr_t>(fresh + newCount) & ~(HUGE_PAGE - 1);
-    if (end > begin)
-        madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
-#endif
     if (old)
         std::memcpy(fresh, old, oldCount * sizeof(hmmModel));
     std::free(old);
