@@ -99,8 +99,8 @@ int importCommand(const commandLine &line)
                                "nothing is written\n");
     if (kind == importOutput::model && !dryRun && !std::filesystem::is_regular_file(table))
         return toolError(line, "cannot open the table \"%s\"\n", table.c_str());
-    printSummary(summary, set);
     if (dryRun) {
+        printSummary(summary, set);
         std::printf("checked only (--dry-run): nothing written\n");
         return 0;
     }
@@ -134,6 +134,7 @@ int importCommand(const commandLine &line)
         std::fputs(e.message().c_str(), stderr);
         return 1;
     }
+    printSummary(summary, set);
     std::printf("wrote: %s\n", out.c_str());
     return 0;
 }
