@@ -3,9 +3,17 @@
 #include <cstdio>
 #include <unordered_map>
 
+#include "hmm/macroClass.h"
 #include "hmm/macroScanner.h"
 #include "utility/error.h"
 #include "utility/fileUtil.h"
+
+namespace {
+
+constexpr size_t NAME_KEPT = MAX_STR_LEN;
+static_assert(NAME_KEPT >= MAX_NAME_LEN, "a kept name stays longer than any model's");
+
+}  // namespace
 
 std::vector<std::string> readNameTable(const char *path, int modelNum, std::vector<long> *offsets)
 {
@@ -19,7 +27,9 @@ std::vector<std::string> readNameTable(const char *path, int modelNum, std::vect
     for (int k = 1; k < modelNum; k++) {
         // "%d %s": a number that does not read stops the entry before its name.
         int unused;
-        bool read = scanner.integer(unused) == macroScanner::ok && scanner.token(name) == macroScanner::ok;
+        // A name longer than a model's can match none, and is not held whole however long.
+        bool read = scanner.integer(unused) == macroScanner::ok &&
+                    scanner.token(name, NAME_KEPT) == macroScanner::ok;
         nameTable[k] = name;
         if (offsets)
             offsets->push_back(read ? scanner.lastStart() : -1);

@@ -1,5 +1,7 @@
 #include "hmm/macroScanner.h"
 
+#include <algorithm>
+
 #include <charconv>
 #include <cstdint>
 #include <cstdlib>
@@ -246,7 +248,7 @@ macroScanner::result macroScanner::token(char *out, size_t capacity)
     return copyWhile(out, capacity, notSpace);
 }
 
-macroScanner::result macroScanner::token(std::string &out)
+macroScanner::result macroScanner::token(std::string &out, size_t keep)
 {
     startConversion();
     if (ensure(1) == 0)
@@ -256,7 +258,7 @@ macroScanner::result macroScanner::token(std::string &out)
         size_t n = 0;
         while (pos_ + n < end_ && notSpace(static_cast<unsigned char>(buffer_[pos_ + n])))
             n++;
-        out.append(buffer_.data() + pos_, n);
+        out.append(buffer_.data() + pos_, std::min(n, keep - out.size()));
         pos_ += n;
         if (pos_ < end_)
             break;

@@ -28,7 +28,8 @@ public:
     explicit macroScanner(FILE *stream, size_t bufferSize = 1 << 20);
 
     result token(char *out, size_t capacity);
-    result token(std::string &out);   // any length
+    // Any length; characters past the first keep are read but not stored.
+    result token(std::string &out, size_t keep = std::string::npos);
     result integer(int &value);
     result real(float &value);
     // Reads values as real() would, as long as they are in the form "%e" prints and the

@@ -251,6 +251,11 @@ TEST(nameTable, entriesAndUnreadableOnes)
     EXPECT_EQ(readNameTable(path.c_str(), 4), (std::vector<std::string>{"sil", "a", "a", "a"}));
     writeFile(path, "z\n");
     EXPECT_EQ(readNameTable(path.c_str(), 2), (std::vector<std::string>{"sil", ""}));
+    // A name longer than any model's is not held whole, and the entry after it still reads.
+    writeFile(path, "1 " + std::string(3000000, 'y') + "\n2 b\n");
+    std::vector<std::string> kept = readNameTable(path.c_str(), 3);
+    EXPECT_EQ(kept[1], std::string(MAX_STR_LEN, 'y'));
+    EXPECT_EQ(kept[2], "b");
 }
 
 // The window of open entries: an entry taken inside it stays and a second model of its name
