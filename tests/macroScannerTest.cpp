@@ -342,7 +342,8 @@ std::string differencesFromStrtof(const std::string &text, bool inRuns)
 }  // namespace
 
 // The halfway points between adjacent floats, and the decimals one unit of the last digit
-// beside them, for every decimal exponent a float has: as "%e" prints them (seven digits),
+// beside them, for every decimal exponent a float has (and the one below, where the halfway
+// point between 0 and the least subnormal lies): as "%e" prints them (seven digits),
 // with sixteen digits (the most the fast conversion takes, where a double rounded to the
 // halfway point can hide which side the decimal is on) and exactly; each in scientific and
 // in plain notation.
@@ -351,8 +352,8 @@ TEST(macroScanner, nearHalfwayDecimalsReadAsStrtof)
     std::mt19937 random(7);
     for (int significant : {7, 16, 0}) {
         std::string scientificText, plainText;
-        for (int exponent = -45; exponent <= 38; exponent++) {
-            // The floats of [10^exponent, 10^(exponent + 1)); the last one's successor is inf.
+        for (int exponent = -46; exponent <= 38; exponent++) {
+            // The floats of [10^exponent, 10^(exponent + 1)); the greatest one's successor is inf.
             const uint32_t low = floatBits(std::strtof(("1e" + std::to_string(exponent)).c_str(), nullptr));
             const uint32_t high = floatBits(std::strtof(("1e" + std::to_string(exponent + 1)).c_str(), nullptr));
             for (int k = 0; k < 60; k++) {
