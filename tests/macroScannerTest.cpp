@@ -2,6 +2,7 @@
 // each conversion. These tests run both side by side on the same bytes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -240,6 +241,140 @@ TEST(macroScanner, printedRunsAgreeWithFscanf)
                 ASSERT_EQ(floatBits(refValues[k]), floatBits(mineValues[k])) << k;
             std::fclose(ref);
             std::fclose(mine);
+        }
+    }
+}
+
+namespace {
+
+// A positive decimal: its significant digits, and the power of ten of the last one.
+struct decimal {
+    std::string digits;
+    int power;
+};
+
+// x to the given number of significant digits, as "%e" rounds it (exactly, with enough).
+decimal decimalOf(double x, int significant)
+{
+    char buf[200];
+    std::snprintf(buf, sizeof buf, "%.*e", significant - 1, x);
+    const char *e = std::strchr(buf, 'e');
+    decimal d{std::string(static_cast<const char *>(buf), e), std::atoi(e + 1) - (significant - 1)};
+    if (significant > 1)
+        d.digits.erase(1, 1);
+    return d;
+}
+
+// The decimal one unit of its last digit above (step 1) or below (step -1).
+decimal stepped(decimal d, int step)
+{
+    for (size_t k = d.digits.size(); k-- > 0;) {
+        char &digit = d.digits[k];
+        if (digit != (step > 0 ? '9' : '0')) {
+            digit = static_cast<char>(digit + step);
+            return d;
+        }
+        digit = step > 0 ? '0' : '9';
+    }
+    d.digits.insert(0, "1");
+    return d;
+}
+
+std::string scientific(const decimal &d)
+{
+    char exponent[16];
+    std::snprintf(exponent, sizeof exponent, "e%+03d", d.power + static_cast<int>(d.digits.size()) - 1);
+    return d.digits.substr(0, 1) + "." + d.digits.substr(1) + exponent;
+}
+
+std::string plain(const decimal &d)
+{
+    if (d.power >= 0)
+        return d.digits + std::string(d.power, '0');
+    const int point = static_cast<int>(d.digits.size()) + d.power;
+    if (point <= 0)
+        return "0." + std::string(-point, '0') + d.digits;
+    return d.digits.substr(0, point) + "." + d.digits.substr(point);
+}
+
+// Reads the values of text, one space after each, with real() alone or, as the text reader
+// does, in runs of printedReals() with real() between them; returns how many differ from
+// strtof (value, success, or the place where the read ended) and the first of them.
+std::string differencesFromStrtof(const std::string &text, bool inRuns)
+{
+    std::vector<size_t> ends;
+    for (size_t k = text.find(' '); k != std::string::npos; k = text.find(' ', k + 1))
+        ends.push_back(k);
+    FILE *f = streamOf(text);
+    macroScanner scanner(f);
+    std::vector<float> values(ends.size(), 7.0f);
+    std::vector<bool> read(ends.size());
+    std::vector<long> offsets(ends.size(), -1);
+    for (size_t v = 0; v < ends.size();) {
+        if (inRuns) {
+            const int run = scanner.printedReals(values.data() + v, static_cast<int>(ends.size() - v));
+            for (int k = 0; k < run; k++)
+                read[v++] = true;
+            if (run > 0)
+                offsets[v - 1] = scanner.offset();
+            if (v == ends.size())
+                break;
+        }
+        read[v] = scanner.real(values[v]) == macroScanner::ok;
+        offsets[v++] = scanner.offset();
+    }
+    std::fclose(f);
+    std::string first;
+    int differences = 0;
+    for (size_t v = 0, start = 0; v < ends.size(); start = ends[v++] + 1) {
+        const std::string number = text.substr(start, ends[v] - start);
+        const float expected = std::strtof(number.c_str(), nullptr);
+        const bool offsetDiffers = offsets[v] >= 0 && offsets[v] != static_cast<long>(ends[v]);
+        if (!read[v] || floatBits(values[v]) != floatBits(expected) || offsetDiffers) {
+            if (differences++ == 0)
+                first = number + " read as " + std::to_string(floatBits(values[v])) + ", strtof " +
+                        std::to_string(floatBits(expected)) + (offsetDiffers ? ", ends elsewhere" : "");
+        }
+    }
+    return differences ? std::to_string(differences) + " differ, first " + first : "";
+}
+
+}  // namespace
+
+// The halfway points between adjacent floats, and the decimals one unit of the last digit
+// beside them, for every decimal exponent a float has (and the one below, where the halfway
+// point between 0 and the least subnormal lies): as "%e" prints them (seven digits),
+// with sixteen digits (the most the fast conversion takes, where a double rounded to the
+// halfway point can hide which side the decimal is on) and exactly; each in scientific and
+// in plain notation.
+TEST(macroScanner, nearHalfwayDecimalsReadAsStrtof)
+{
+    std::mt19937 random(7);
+    for (int significant : {7, 16, 0}) {
+        std::string scientificText, plainText;
+        for (int exponent = -46; exponent <= 38; exponent++) {
+            // The floats of [10^exponent, 10^(exponent + 1)); the greatest one's successor is inf.
+            const uint32_t low = floatBits(std::strtof(("1e" + std::to_string(exponent)).c_str(), nullptr));
+            const uint32_t high = floatBits(std::strtof(("1e" + std::to_string(exponent + 1)).c_str(), nullptr));
+            for (int k = 0; k < 60; k++) {
+                const float below = bitsFloat(low + static_cast<uint32_t>(random() % (high - low)));
+                const double halfway = below + std::ldexp(0.5, std::max(std::ilogb(below), -126) - 23);
+                decimal d = decimalOf(halfway, significant ? significant : 160);
+                while (!significant && d.digits.size() > 1 && d.digits.back() == '0') {
+                    d.digits.pop_back();
+                    d.power++;
+                }
+                const char *sign = k % 2 ? "-" : "";
+                for (const decimal &near : {stepped(d, -1), d, stepped(d, 1)}) {
+                    scientificText += sign + scientific(near) + " ";
+                    plainText += sign + plain(near) + " ";
+                }
+            }
+        }
+        for (bool inRuns : {false, true}) {
+            SCOPED_TRACE(std::to_string(significant) + " digits" + (inRuns ? ", in runs" : ""));
+            EXPECT_EQ(differencesFromStrtof(scientificText, inRuns), "");
+            EXPECT_EQ(differencesFromStrtof(plainText, inRuns), "");
         }
     }
 }
