@@ -87,14 +87,17 @@ bool readInPieces(hmmSet &set, FILE *stream, const char *path, const headerStart
             failed[k] = 1;
         }
     };
-    for (int k = 1; k < pieces; k++) {
-        try {
-            threads.emplace_back([&, k] { attempt(k, [&] { readPiece(set, path, bounds[k], bounds[k + 1]); }); });
-        } catch (const std::system_error &) {
-            failed[k] = 1;   // no thread to be had: the whole read runs in order
+    // The other pieces start once the header, which they read from the set, is in it.
+    auto startOthers = [&] {
+        for (int k = 1; k < pieces; k++) {
+            try {
+                threads.emplace_back([&, k] { attempt(k, [&] { readPiece(set, path, bounds[k], bounds[k + 1]); }); });
+            } catch (const std::system_error &) {
+                failed[k] = 1;   // no thread to be had: the whole read runs in order
+            }
         }
-    }
-    attempt(0, [&] { readTextMacroPiece(set, path, stream, 0, bounds[1].model, bounds[1].offset); });
+    };
+    attempt(0, [&] { readTextMacroPiece(set, path, stream, 0, bounds[1].model, bounds[1].offset, startOthers); });
     for (std::thread &thread : threads)
         thread.join();
     return std::find(failed.begin(), failed.end(), 1) == failed.end();

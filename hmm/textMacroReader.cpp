@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -514,11 +515,14 @@ int countModelHeaders(FILE *stream, headerStarts *starts, long end)
 }
 
 
-void readTextMacroPiece(hmmSet &set, const char *path, FILE *stream, int first, int last, long end)
+void readTextMacroPiece(hmmSet &set, const char *path, FILE *stream, int first, int last, long end,
+                        const std::function<void()> &afterHeader)
 {
     textMacroReader reader(set, path, stream);
     if (first == 0)
         reader.readHeader();
+    if (afterHeader)
+        afterHeader();
     reader.readModels(first, last);
     if (first > 0 && reader.firstNameUnread())
         raisef(1, "Error: model %d has no name of its own!\n", first);

@@ -35,6 +35,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 #include "hmm/macroClass.h"
@@ -47,8 +48,11 @@ void readTextMacroFile(hmmSet &set, const char *path, int pieces = 0);
 // Reads models [first, last) of the file from stream into the set's allocated array; stream
 // stands at the file's start when first is 0 (the option header is read too), else at the
 // start of model first's "~h" line. end: the offset where model last begins, as only white
-// space may come before it; -1 when last is the final model.
-void readTextMacroPiece(hmmSet &set, const char *path, FILE *stream, int first, int last, long end);
+// space may come before it; -1 when last is the final model. afterHeader, when given, runs
+// once the header is in the set (before any model is read), as pieces read beside this one
+// need it.
+void readTextMacroPiece(hmmSet &set, const char *path, FILE *stream, int first, int last, long end,
+                        const std::function<void()> &afterHeader = {});
 
 // Where model headers begin, with the index of each model: every one while they are few, then
 // an evenly spread choice of at most about LIMIT of them, so that counting a file of many
