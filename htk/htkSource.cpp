@@ -508,10 +508,10 @@ int source::integer(bool binary)
     bool negative = false;
     if (data_[p] == '-' || data_[p] == '+')
         negative = data_[p++] == '-';
-    if (p >= size_ || !realDigit(data_[p]))
+    if (p >= size_ || !realText::isDigit(data_[p]))
         fail(start, "expected an integer");
     long long v = 0;
-    for (; p < size_ && realDigit(data_[p]); p++)
+    for (; p < size_ && realText::isDigit(data_[p]); p++)
         if (v < INT_MAX)
             v = v * 10 + (data_[p] - '0');
     if (v > INT_MAX)
