@@ -6,6 +6,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <cstdlib>
+#include <exception>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -42,14 +43,28 @@ int countHeaders(FILE *stream, const char *path, headerStarts &starts, bool spli
     if (middle < 0)
         return countModelHeaders(stream, &starts);
     headerStarts secondStarts;
+    std::exception_ptr failure;   // memory the second count could not have, met again here
     std::thread counter;
     try {
-        counter = std::thread([&] { countModelHeaders(second.get(), &secondStarts); });
+        counter = std::thread([&] {
+            try {
+                countModelHeaders(second.get(), &secondStarts);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        });
     } catch (const std::system_error &) {
         return countModelHeaders(stream, &starts);   // no second thread: one count of it all
     }
-    countModelHeaders(stream, &starts, middle);
+    try {
+        countModelHeaders(stream, &starts, middle);
+    } catch (...) {
+        counter.join();
+        throw;
+    }
     counter.join();
+    if (failure)
+        std::rethrow_exception(failure);
     starts.append(secondStarts);
     return starts.count();
 }
