@@ -1,10 +1,10 @@
-// The converter's text macro file (.mac) written so that the text reader (Part 2.2) reads
+// The converter's text macro file (.mac) written so that the text reader (hmm/textMacroReader.h) reads
 // back exactly the floats of the set: every value printed with nine significant digits, and
 // each stream of one component without a <MIXTURE> header (the reader takes a count of 1
 // without one). The text form holds vectors of 24 values only; another size is refused.
 //
-// This is not writeTextMacro (Part 2.3, whose bytes are fixed): that writer prints six
-// digits and a header before every component.
+// This is not writeTextMacro, whose bytes stored files and callers rely on: that writer
+// prints six digits and a header before every component.
 #pragma once
 
 #include <string>
