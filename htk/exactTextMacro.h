@@ -1,4 +1,4 @@
-// The converter's text macro file (.mac) written so that the text reader (hmm/textMacroReader.h) reads
+// The converter's text macro file (.mac), written so that the text reader reads
 // back exactly the floats of the set: every value printed with nine significant digits, and
 // each stream of one component without a <MIXTURE> header (the reader takes a count of 1
 // without one). The text form holds vectors of 24 values only; another size is refused.
