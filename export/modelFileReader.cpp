@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdarg>
 #include <cmath>
 #include <cstdio>
 
@@ -14,16 +13,7 @@
 
 namespace {
 
-std::string formatted(const char *format, ...) __attribute__((format(printf, 1, 2)));
-std::string formatted(const char *format, ...)
-{
-    char text[200];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    return text;
-}
+using mac2mod::formatted;
 
 // The reader's side of the model file walk (modelFileLayout.h): takes each value, checks each
 // count, and builds the records as it goes, so that a fault can be named by its field.

@@ -9,6 +9,7 @@
 #include "export/nameTable.h"
 #include "hmm/setLimits.h"
 #include "utility/error.h"
+#include "utility/fileUtil.h"
 #include "utility/outputFile.h"
 
 namespace {
@@ -53,8 +54,10 @@ std::vector<int> tableOrder(const hmmSet &set, const char *tablePath, const char
                         outputPath);
     if (unmatched != indexTable.end()) {
         size_t j = static_cast<size_t>(unmatched - indexTable.begin());
-        std::string where = offsets[j] < 0 ? "entry " + std::to_string(j)
-                                           : "line " + std::to_string(lineOf(tablePath, offsets[j]));
+        int line, column;
+        std::string where = offsets[j] >= 0 && mac2mod::placeInFile(tablePath, offsets[j], line, column)
+                                ? "line " + std::to_string(line)
+                                : "entry " + std::to_string(j);
         mac2mod::raisef(-1, "Error: \"%s\" at %s of \"ModelNames.txt\" matches no model of the set\n",
                         nameTable[j].c_str(), where.c_str());
     }

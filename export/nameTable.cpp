@@ -85,16 +85,3 @@ std::vector<int> matchModels(const std::vector<std::string> &nameTable,
                         modelNames[match.modelsWithoutEntry[0]]);
     return match.entryModel;
 }
-
-int lineOf(const char *path, long offset)
-{
-    uniqueFile stream(std::fopen(path, "rb"));
-    int line = 1;
-    for (long at = 0; stream && at < offset; at++) {
-        int c = std::getc(stream.get());
-        if (c == EOF)
-            break;
-        line += c == '\n';
-    }
-    return line;
-}

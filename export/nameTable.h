@@ -14,8 +14,6 @@
 // given, receives where each entry's name begins, -1 for "sil" and for one not read.
 std::vector<std::string> readNameTable(const char *path, int modelNum,
                                        std::vector<long> *offsets = nullptr);
-// The 1-based line of offset in the file.
-int lineOf(const char *path, long offset);
 
 // The models and the table paired through a window of entries [lo, hi], at first the whole
 // table: each model in set order takes the first entry of its name from lo to hi; an entry

@@ -25,23 +25,12 @@ form formOf(const std::string &path)
     return form::other;
 }
 
-// Line and column (1-based, in bytes) of e's offset in its text file.
-void placeInText(error &e)
+// Line and column of e's offset in its text file.
+void placeInLines(error &e)
 {
-    if (e.offset() < 0 || e.file().empty())
-        return;
-    uniqueFile stream(std::fopen(e.file().c_str(), "rb"));
-    if (!stream)
-        return;
-    int line = 1;
-    long lineStart = 0, at = 0;
-    for (int c; at < e.offset() && (c = std::getc(stream.get())) != EOF; at++)
-        if (c == '\n') {
-            line++;
-            lineStart = at + 1;
-        }
-    if (at == e.offset())
-        e.atLine(line, static_cast<int>(e.offset() - lineStart + 1));
+    int line, column;
+    if (!e.file().empty() && placeInFile(e.file().c_str(), e.offset(), line, column))
+        e.atLine(line, column);
 }
 
 // Memory that could not be had is reported as the other failures are.
@@ -81,7 +70,7 @@ void readSet(macroClass &set, const std::string &path)
         empty(set);
         e.at(path);
         if (f == form::text)
-            placeInText(e);
+            placeInLines(e);
         throw;
     }
 }

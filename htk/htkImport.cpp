@@ -275,27 +275,19 @@ void importer::readFile(source &in)
                 d->index = static_cast<int>(gaussians_.size());
                 gaussians_.push_back(body);
             } else if (s.letter == 'u' || s.letter == 'v') {
-                symbol head = in.next();
-                int code = s.letter == 'u' ? MEAN : VARIANCE;
-                if (head.kind != symbol::keyword || head.code != code)
-                    in.fail(head.offset, "%s: expected %s, found %s", where.c_str(), keywordName(code),
-                            describe(head).c_str());
+                symbol head = expect(in, s.letter == 'u' ? MEAN : VARIANCE, where.c_str());
                 vectorMacro body{};
                 body.n = readVector(in, head, body.values, 0, s.letter == 'u' ? "mean" : "variance");
                 d->index = static_cast<int>(vectors_.size());
                 vectors_.push_back(body);
             } else if (s.letter == 't') {
-                symbol head = in.next();
-                if (head.kind != symbol::keyword || head.code != TRANSP)
-                    in.fail(head.offset, "%s: expected <TRANSP>, found %s", where.c_str(), describe(head).c_str());
+                symbol head = expect(in, TRANSP, where.c_str());
                 transMacro body{};
                 readTransP(in, head, body);
                 d->index = static_cast<int>(transitions_.size());
                 transitions_.push_back(body);
             } else if (s.letter == 'w') {
-                symbol head = in.next();
-                if (head.kind != symbol::keyword || head.code != SWEIGHTS)
-                    in.fail(head.offset, "%s: expected <SWEIGHTS>, found %s", where.c_str(), describe(head).c_str());
+                symbol head = expect(in, SWEIGHTS, where.c_str());
                 vectorMacro body{};
                 body.n = in.integer(head.binary);
                 if (body.n != options_.streamNum)

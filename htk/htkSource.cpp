@@ -1,5 +1,7 @@
 #include "htk/htkSource.h"
 
+#include "utility/fileUtil.h"
+
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -15,6 +17,7 @@
 #endif
 
 #include "htk/htkReal.h"
+#include "utility/fileUtil.h"
 
 namespace mac2mod::htk {
 
@@ -282,14 +285,9 @@ std::string source::place(long offset) const
 {
     if (seenBinary_)
         return path_ + ": byte " + std::to_string(offset);
-    long line = 1, lineStart = 0;
-    const char *p = data_;
-    for (long k = 0; k < offset && k < static_cast<long>(size_); k++)
-        if (p[k] == '\n') {
-            line++;
-            lineStart = k + 1;
-        }
-    return path_ + ":" + std::to_string(line) + ":" + std::to_string(offset - lineStart + 1);
+    int line, column;
+    placeInText(data_, std::min(offset, static_cast<long>(size_)), line, column);
+    return path_ + ":" + std::to_string(line) + ":" + std::to_string(column);
 }
 
 void source::fail(long offset, const char *format, ...) const
@@ -302,13 +300,9 @@ void source::fail(long offset, const char *format, ...) const
     error e(place(offset) + ": " + text + "\n", 1);
     e.at(path_, offset);
     if (!seenBinary_) {
-        long line = 1, lineStart = 0;
-        for (long k = 0; k < offset && k < static_cast<long>(size_); k++)
-            if (data_[k] == '\n') {
-                line++;
-                lineStart = k + 1;
-            }
-        e.atLine(static_cast<int>(line), static_cast<int>(offset - lineStart + 1));
+        int line, column;
+        placeInText(data_, std::min(offset, static_cast<long>(size_)), line, column);
+        e.atLine(line, column);
     }
     throw e;
 }

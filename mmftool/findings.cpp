@@ -5,26 +5,10 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 
 #include "utility/error.h"
 #include "utility/fileUtil.h"
-
-std::string formatted(const char *format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    int size = std::vsnprintf(nullptr, 0, format, args);
-    va_end(args);
-    std::string text(size > 0 ? size : 0, '\0');
-    if (size > 0)
-        std::vsnprintf(text.data(), text.size() + 1, format, again);
-    va_end(again);
-    return text;
-}
 
 void findingList::add(finding f, long vector)
 {

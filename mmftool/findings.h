@@ -6,6 +6,8 @@
 //   set.mac: warning: no model is named "sil"
 #pragma once
 
+#include "utility/error.h"
+
 #include <string>
 #include <vector>
 
@@ -41,7 +43,7 @@ private:
 std::string shownValue(float value);
 
 // printf into a std::string.
-std::string formatted(const char *format, ...) __attribute__((format(printf, 1, 2)));
+using mac2mod::formatted;
 
 // Fills line and column of the placed findings of the text file path in one pass over it.
 // Throws mac2mod::error when the file cannot be read again.

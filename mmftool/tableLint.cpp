@@ -1,8 +1,6 @@
 // The table read as the converter reads it (nameTable.cpp): each entry "%d %s", an entry
 // whose number does not read keeps the name before it, and only the first modelNum - 1
 // entries are read. Models take entries as the converter pairs them (matchTable).
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <map>
 #include <set>
@@ -28,15 +26,6 @@ struct tableEntry {
     bool read;        // false: its number did not read, and it repeats the name before it
 };
 
-uniqueFile openTable(const std::string &path)
-{
-    struct stat info;
-    uniqueFile stream(std::fopen(path.c_str(), "r"));
-    if (!stream || fstat(fileno(stream.get()), &info) != 0 || S_ISDIR(info.st_mode))
-        mac2mod::raisef(-1, "Error: Cannot open \"%s\".\n", path.c_str());
-    return stream;
-}
-
 class tableChecks {
 public:
     tableChecks(const hmmSet &set, const std::string &path, setLint &lint)
@@ -44,7 +33,7 @@ public:
 
     std::vector<finding> run()
     {
-        uniqueFile stream = openTable(path_);
+        uniqueFile stream = mac2mod::openData(path_.c_str(), "r");
         macroScanner scan(stream.get());
         readEntries(scan);
         checkUnread(scan);

@@ -31,7 +31,7 @@ error &error::atLine(int line, int column)
 
 namespace {
 
-std::string formatted(const char *format, va_list args)
+std::string vformatted(const char *format, va_list args)
 {
     va_list again;
     va_copy(again, args);
@@ -45,11 +45,20 @@ std::string formatted(const char *format, va_list args)
 
 }  // namespace
 
+std::string formatted(const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    std::string text = vformatted(format, args);
+    va_end(args);
+    return text;
+}
+
 error errorf(int status, const char *format, ...)
 {
     va_list args;
     va_start(args, format);
-    std::string text = formatted(format, args);
+    std::string text = vformatted(format, args);
     va_end(args);
     return error(text, status);
 }
@@ -58,7 +67,7 @@ void raisef(int status, const char *format, ...)
 {
     va_list args;
     va_start(args, format);
-    std::string text = formatted(format, args);
+    std::string text = vformatted(format, args);
     va_end(args);
     throw error(text, status);
 }

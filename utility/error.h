@@ -38,6 +38,9 @@ private:
     int column_ = 0;
 };
 
+// The printf result of format as a string, of any length.
+std::string formatted(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
 // An error whose message is the printf result of format; raisef throws it.
 error errorf(int status, const char *format, ...) __attribute__((format(printf, 2, 3)));
 [[noreturn]] void raisef(int status, const char *format, ...) __attribute__((format(printf, 2, 3)));

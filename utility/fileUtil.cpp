@@ -1,5 +1,7 @@
 #include "utility/fileUtil.h"
 
+#include <algorithm>
+#include <vector>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -22,6 +24,45 @@ namespace {
 }
 
 }  // namespace
+
+void placeInText(const char *bytes, long offset, int &line, int &column)
+{
+    long lineStart = 0;
+    line = 1;
+    for (long k = 0; k < offset; k++)
+        if (bytes[k] == '\n') {
+            line++;
+            lineStart = k + 1;
+        }
+    column = static_cast<int>(offset - lineStart + 1);
+}
+
+bool placeInFile(const char *path, long offset, int &line, int &column)
+{
+    if (offset < 0)
+        return false;   // before opening: a pipe would wait for a writer
+    uniqueFile stream(std::fopen(path, "rb"));
+    if (!stream)
+        return false;
+    std::vector<char> bytes(static_cast<size_t>(std::min(offset, 1L << 16)));
+    int lines = 0;
+    long lineStart = 0, at = 0;
+    while (at < offset) {
+        size_t want = static_cast<size_t>(std::min<long>(offset - at, static_cast<long>(bytes.size())));
+        size_t got = std::fread(bytes.data(), 1, want, stream.get());
+        for (size_t k = 0; k < got; k++)
+            if (bytes[k] == '\n') {
+                lines++;
+                lineStart = at + static_cast<long>(k) + 1;
+            }
+        at += static_cast<long>(got);
+        if (got < want)
+            return false;
+    }
+    line = lines + 1;
+    column = static_cast<int>(offset - lineStart + 1);
+    return true;
+}
 
 uniqueFile openData(const char *path, const char *mode)
 {

@@ -42,6 +42,11 @@ FILE *openFile(const char *path, const char *mode);
 // A file whose bytes are read. fopen gives a folder as a stream for reading, but one whose
 // reads fail and whose end lies at no real size: it fails as a file that cannot be opened.
 uniqueFile openData(const char *path, const char *mode);
+
+// The 1-based line and column (in bytes) of offset: in the text at bytes (at least offset
+// long), or in a file; false, with nothing set, when the file cannot be read as far.
+void placeInText(const char *bytes, long offset, int &line, int &column);
+bool placeInFile(const char *path, long offset, int &line, int &column);
 int fileLineCount(const char *path);
 int fileSize(const char *path);
 char *fileRead(const char *path, int &size);
