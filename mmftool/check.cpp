@@ -18,15 +18,7 @@ int report(const commandLine &line, macroClass &set)
 {
     const std::string path = line.arg(0);
     const bool binary = macroKindOf(path.c_str()) == macroKind::binary;
-    setLint lint = lintSet(set.MMF, path, binary);
-    std::vector<finding> tableFindings;
-    if (const char *table = line.value("--table")) {
-        tableFindings = lintTable(set.MMF, table, lint);
-        placeInLines(tableFindings, table);
-    }
-    placeInLines(lint.findings, path);
-    std::vector<finding> findings = std::move(lint.findings);
-    findings.insert(findings.end(), tableFindings.begin(), tableFindings.end());
+    std::vector<finding> findings = lintAll(set, path, binary, line.value("--table"));
 
     setSummary summary = summarise(path, binary, set);
     if (line.has("--json")) {

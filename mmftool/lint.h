@@ -32,3 +32,9 @@ std::vector<finding> lintTable(const hmmSet &set, const std::string &tablePath, 
 
 // Values of a model file that are not numbers, and variances that are not positive.
 std::vector<finding> lintModelFile(const modelFile &file, const std::string &path);
+
+// Every finding of the set read from path (and of the table, when one is given), placed at
+// their lines and columns: what `mmftool check` reports. Throws mac2mod::error when a file
+// cannot be read again.
+std::vector<finding> lintAll(const macroClass &set, const std::string &path, bool binary,
+                             const char *tablePath);
