@@ -7,7 +7,10 @@ foreach(library utility hmm util htk)
 endforeach()
 set(installed utility hmm util htk)
 if(MAC2MOD_BUILD_PROGRAMS)
-    list(APPEND installed mac2mod mmftool)
+    list(APPEND installed mac2mod)
+endif()
+if(MAC2MOD_BUILD_MMFTOOL AND MAC2MOD_BUILD_PROGRAMS)
+    list(APPEND installed mmftool)
 endif()
 install(TARGETS ${installed}
         EXPORT mac2modTargets
