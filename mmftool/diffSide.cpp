@@ -160,6 +160,9 @@ std::string positionName(int j)
 void prepareSides(const diffSide &a, const diffSide &b, const diffOptions &options, sides &out)
 {
     if (a.set() && b.set()) {
+        // A set built in memory may hold counts the records cannot.
+        checkAllCounts(a.set()->MMF);
+        checkAllCounts(b.set()->MMF);
         out.views[0] = view(a.set()->MMF);
         out.views[1] = view(b.set()->MMF);
         return;
