@@ -36,7 +36,7 @@ modelFile readModelFileNamed(const std::string &path)
     } catch (const error &e) {
         if (e.status() != 1)
             throw;   // not opened: the message names the file already
-        error named("\"" + path + "\": " + e.message(), e.status());
+        error named("\"" + path + "\": " + e.message() + "\n", e.status());
         named.at(e.file(), e.offset());
         throw named;
     }
