@@ -6,9 +6,6 @@
 
 namespace {
 
-constexpr float SIL_WEIGHT_SCALE = 10000000.0f;
-constexpr float WEIGHT_SCALE = 100000.0f;
-
 class encoder {
 public:
     encoder(const hmmSet &set, const std::vector<int> &indexTable, byteBuffer &bytes)
@@ -32,7 +29,7 @@ public:
     {
         model_ = &set_.model[indexTable_[j]];
         state_ = 0;
-        scale_ = j == 0 ? SIL_WEIGHT_SCALE : WEIGHT_SCALE;
+        scale_ = modelFileLayout::weightScaleOf(j);
     }
 
     void mixtures(int m, int vecSize)
@@ -71,7 +68,7 @@ private:
     unsigned char *cursor_ = nullptr;
     const hmmModel *model_ = nullptr;
     int state_ = 0;
-    float scale_ = WEIGHT_SCALE;
+    float scale_ = modelFileLayout::weightScale;
 };
 
 }  // namespace

@@ -24,6 +24,14 @@ namespace modelFileLayout {
 
 enum countField { modelsAfterSil, vectorSize, stateCount, mixtureCount };
 
+// The scaled weights are the mixture weights times these: "sil"'s, and every other record's.
+constexpr float silWeightScale = 10000000.0f;
+constexpr float weightScale = 100000.0f;
+inline float weightScaleOf(int record)
+{
+    return record == 0 ? silWeightScale : weightScale;
+}
+
 // A channel has:
 //   int count(countField field, int lo, int hi)  the next value, a whole number in [lo, hi]
 //   void record(int j)                           record j begins (0 is "sil")

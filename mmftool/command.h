@@ -40,6 +40,7 @@ int dumpCommand(const commandLine &line);
 int namesCommand(const commandLine &line);
 int modinfoCommand(const commandLine &line);
 int importCommand(const commandLine &line);
+int diffCommand(const commandLine &line);
 
 // "mmftool COMMAND: message" and the command's usage on standard error; returns 2.
 int usageError(const commandLine &line, const std::string &message);
@@ -60,4 +61,11 @@ inline macroKind macroKindOf(const char *path)
     if (std::strcmp(extension, "macb") == 0 || std::strcmp(extension, "MACB") == 0)
         return macroKind::binary;
     return macroKind::none;
+}
+
+// By extension: mod/MOD is a model file.
+inline bool isModelFilePath(const char *path)
+{
+    const char *extension = fileExtension(path);
+    return std::strcmp(extension, "mod") == 0 || std::strcmp(extension, "MOD") == 0;
 }

@@ -64,6 +64,23 @@ const subcommand subcommands[] = {
      "only. A file the set cannot hold is refused with FILE:LINE:COLUMN (binary: FILE: byte N)\n"
      "and the cause; nothing is written then.\n",
      {"--dry-run", "--table TABLE"}, 2, SIZE_MAX, importCommand},
+    {"diff", "diff A B [--table TABLE] [--tolerance X] [--top N] [--json]",
+     "Compares two sets or model files model by model. A and B are each a text (.mac) or\n"
+     "binary (.macb) macro file, a model file (.mod), or HTK model files: any other name,\n"
+     "several joined by commas in load order (macros,hmmdefs). Models are paired by name:\n"
+     "a model file's records take their names from TABLE (a ModelNames.txt), else from the\n"
+     "set it is compared with, else by position (sil, 1, 2, ...). A set compared with a\n"
+     "model file is first encoded as the converter writes it (in TABLE's order, else its\n"
+     "own with sil first), so only what a model file holds is compared.\n"
+     "Reports models only in one side, models of different structure, and for the others\n"
+     "the N worst (--top N, default 10) of: |mean B - mean A| / sigma A, |ln(variance B /\n"
+     "variance A)|, |weight B - weight A|, |log weight B - log weight A|, the symmetric\n"
+     "Kullback-Leibler divergence of the components and |transition B - transition A|,\n"
+     "each at its model, state (from 2), stream, component and dimension (from 1); then,\n"
+     "per dimension, the RMS of the mean shift and of the log variance ratio.\n"
+     "Exit status 0 when nothing differs by more than X (--tolerance X, default 0), 1 when\n"
+     "something does. --json: the whole report as one JSON document.\n",
+     {"--table TABLE", "--tolerance X", "--top N", "--json"}, 2, 2, diffCommand},
 };
 
 void printUsage(FILE *out)
