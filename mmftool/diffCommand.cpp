@@ -1,6 +1,6 @@
 // mmftool diff A B [--table TABLE] [--tolerance X] [--top N] [--json]: how far two sets or
 // model files lie apart, as text or as one JSON document; exit status 1 when they differ
-// beyond the tolerance.
+// beyond the tolerance, 2 when they cannot be compared.
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -11,6 +11,7 @@
 
 #include "mmftool/command.h"
 #include "mmftool/diff.h"
+#include "utility/error.h"
 
 namespace {
 
@@ -40,9 +41,16 @@ int diffCommand(const commandLine &line)
             return usageError(line, "--top needs a whole number of at least 0");
         options.top = static_cast<int>(number);
     }
-    mac2mod::diffSide a = mac2mod::diffSide::read(line.args[0]);
-    mac2mod::diffSide b = mac2mod::diffSide::read(line.args[1]);
-    nlohmann::ordered_json report = mac2mod::diff(a, b, options);
+    nlohmann::ordered_json report;
+    try {
+        mac2mod::diffSide a = mac2mod::diffSide::read(line.args[0]);
+        mac2mod::diffSide b = mac2mod::diffSide::read(line.args[1]);
+        report = mac2mod::diff(a, b, options);
+    } catch (const mac2mod::error &e) {
+        // As diff(1) does: 1 means "they differ", so a side that cannot be read is trouble, 2.
+        std::fputs(e.message().c_str(), stdout);
+        return 2;
+    }
     if (line.has("--json"))
         // Names and paths are bytes, not always UTF-8.
         std::printf("%s\n", report.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());

@@ -79,7 +79,8 @@ const subcommand subcommands[] = {
      "each at its model, state (from 2), stream, component and dimension (from 1); then,\n"
      "per dimension, the RMS of the mean shift and of the log variance ratio.\n"
      "Exit status 0 when nothing differs by more than X (--tolerance X, default 0), 1 when\n"
-     "something does. --json: the whole report as one JSON document.\n",
+     "something does, 2 when a side cannot be read (its reader's message on standard\n"
+     "output) or the command line is wrong. --json: the whole report as one JSON document.\n",
      {"--table TABLE", "--tolerance X", "--top N", "--json"}, 2, 2, diffCommand},
 };
 
