@@ -17,7 +17,7 @@ using modelFileHandle = std::shared_ptr<modelFileHolder>;
 
 struct recordRef { modelFileHandle holder; int record; };
 
-modelFileHandle readModelFileOf(const py::handle &path, const py::object &table)
+modelFileHandle readModelFileOf(const py::object &path, const py::object &table)
 {
     auto holder = std::make_shared<modelFileHolder>();
     holder->path = pathArgument(path);
@@ -35,7 +35,7 @@ modelFileHandle readModelFileOf(const py::handle &path, const py::object &table)
     return holder;
 }
 
-recordRef item(const modelFileHandle &holder, const py::handle &key)
+recordRef item(const modelFileHandle &holder, const py::object &key)
 {
     if (py::isinstance<py::str>(key)) {
         std::string name = encoded(key);

@@ -21,7 +21,7 @@ void raiseError(const mac2mod::error &e)
 }
 
 // The paths of import_htk: one path, or an iterable of them in load order.
-std::vector<std::string> pathList(const py::handle &paths)
+std::vector<std::string> pathList(const py::object &paths)
 {
     if (py::isinstance<py::str>(paths) || py::isinstance<py::bytes>(paths) || py::hasattr(paths, "__fspath__"))
         return {pathArgument(paths)};
@@ -31,7 +31,7 @@ std::vector<std::string> pathList(const py::handle &paths)
     return list;
 }
 
-setHandle readMacroFile(const py::handle &path)
+setHandle readMacroFile(const py::object &path)
 {
     auto holder = std::make_shared<setHolder>();
     holder->sources = {pathArgument(path)};
@@ -45,7 +45,7 @@ setHandle readMacroFile(const py::handle &path)
     return holder;
 }
 
-setHandle importHtk(const py::handle &paths)
+setHandle importHtk(const py::object &paths)
 {
     auto holder = std::make_shared<setHolder>();
     holder->sources = pathList(paths);
@@ -58,7 +58,7 @@ setHandle importHtk(const py::handle &paths)
 }
 
 // The C++ read alone, timed where it runs: the benchmark's baseline for read().
-double readSetSeconds(const py::handle &path)
+double readSetSeconds(const py::object &path)
 {
     std::string file = pathArgument(path);
     py::gil_scoped_release unlocked;

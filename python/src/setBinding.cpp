@@ -22,7 +22,7 @@ int setHolder::find(const std::string &name)
 
 namespace {
 
-modelRef item(const setHandle &holder, const py::handle &key)
+modelRef item(const setHandle &holder, const py::object &key)
 {
     if (py::isinstance<py::str>(key)) {
         int m = holder->find(encoded(key));
@@ -91,14 +91,14 @@ py::object lint(const setHandle &holder, const py::object &table)
     return py::module_::import("json").attr("loads")(document);
 }
 
-void writeMacroFile(const setHolder &holder, const py::handle &path)
+void writeMacroFile(const setHolder &holder, const py::object &path)
 {
     std::string file = pathArgument(path);
     py::gil_scoped_release unlocked;
     mac2mod::writeSet(holder.set, file);
 }
 
-void writeModelFile(const setHolder &holder, const py::handle &path, const py::handle &table)
+void writeModelFile(const setHolder &holder, const py::object &path, const py::object &table)
 {
     std::string file = pathArgument(path), tableFile = pathArgument(table);
     py::gil_scoped_release unlocked;
@@ -146,7 +146,7 @@ view keeps the set alive.)")
             }, "List of the files the set was read from (the HTK files in load order for an import).")
         .def("__len__", &setHolder::modelNum, "Number of models.")
         .def("__getitem__", &item, py::arg("key"), "The Model at an int index or of a str name.")
-        .def("__contains__", [](setHolder &h, const py::handle &key) {
+        .def("__contains__", [](setHolder &h, const py::object &key) {
                 return py::isinstance<py::str>(key) && h.find(encoded(key)) >= 0;
             }, py::arg("name"), "Whether a model has this name.")
         .def("__iter__", [](const setHandle &h) {
