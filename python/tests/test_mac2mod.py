@@ -126,7 +126,7 @@ def test_wrong_keys(key, error):
 
 def too_long_vector(tmp_path):
     lines = (EXAMPLES / "example.mac").read_text().splitlines(keepends=True)
-    lines[9] = lines[9].replace("<MEAN> 24", "<MEAN> 39")
+    lines[11] = lines[11].replace("<MEAN> 24", "<MEAN> 39")
     (tmp_path / "broken.mac").write_text("".join(lines))
     return tmp_path / "broken.mac"
 
@@ -140,7 +140,7 @@ def cut_model_file(tmp_path):
 FAILURES = {
     "no file": (lambda t: mac2mod.read(t / "none.mac"), -1, "none.mac", 0),
     "extension": (lambda t: mac2mod.read(EXAMPLES / "ModelNames.txt"), 1, "", 0),
-    "vector size": (lambda t: mac2mod.read(too_long_vector(t)), 1, "broken.mac", 10),
+    "vector size": (lambda t: mac2mod.read(too_long_vector(t)), 1, "broken.mac", 12),
     "htk undefined macro": (lambda t: mac2mod.import_htk(fixture_inputs("neg-undefined-macro")), 1, "hmmdefs", None),
     "model file cut short": (lambda t: mac2mod.read_model_file(cut_model_file(t)), 1, "cut.mod", 0),
     "model file without a table entry": (lambda t: mac2mod.read(EXAMPLES / "example.mac").write_model_file(
