@@ -100,7 +100,14 @@ function(mac2mod_sanitizer_environment var)
     else()
         set(library lib${runtime}.so)
     endif()
-    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${library}
-                    OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
-    set(${var} ${${var}} "LD_PRELOAD=${path}" "ASAN_OPTIONS=detect_leaks=0" PARENT_SCOPE)
+    # The C++ library too: the runtime's catch of exceptions needs it loaded before the
+    # extension, and the interpreter does not link it.
+    set(paths)
+    foreach(name ${library} libstdc++.so)
+        execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${name}
+                        OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
+        list(APPEND paths ${path})
+    endforeach()
+    list(JOIN paths ":" preload)
+    set(${var} ${${var}} "LD_PRELOAD=${preload}" "ASAN_OPTIONS=detect_leaks=0" PARENT_SCOPE)
 endfunction()

@@ -42,7 +42,8 @@ recordRef item(const modelFileHandle &holder, const py::object &key)
         for (size_t j = 0; j < holder->names.size(); j++)
             if (holder->names[j] == name)
                 return {holder, static_cast<int>(j)};
-        throw py::key_error(py::repr(key).cast<std::string>());
+        PyErr_SetObject(PyExc_KeyError, key.ptr());
+        throw py::error_already_set();
     }
     if (!PyIndex_Check(key.ptr()))
         throw py::type_error("a model is taken by int index or by str name");

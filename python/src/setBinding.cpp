@@ -26,8 +26,10 @@ modelRef item(const setHandle &holder, const py::object &key)
 {
     if (py::isinstance<py::str>(key)) {
         int m = holder->find(encoded(key));
-        if (m < 0)
-            throw py::key_error(py::repr(key).cast<std::string>());
+        if (m < 0) {
+            PyErr_SetObject(PyExc_KeyError, key.ptr());
+            throw py::error_already_set();
+        }
         return {holder, m};
     }
     if (!PyIndex_Check(key.ptr()))
