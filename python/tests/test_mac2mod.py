@@ -16,6 +16,10 @@ import mac2mod
 SOURCE = pathlib.Path(os.environ.get("MAC2MOD_SOURCE_DIR", pathlib.Path(__file__).parents[2]))
 EXAMPLES = SOURCE / "examples"
 FIXTURES = SOURCE / "tests" / "htk-fixtures"
+# The programs of the build the module comes from, unless ctest names them.
+BUILD = pathlib.Path(mac2mod.__file__).parents[2]
+MAC2MOD_EXE = os.environ.get("MAC2MOD_EXE", BUILD / "driver" / "mac2mod")
+MMFTOOL_EXE = os.environ.get("MMFTOOL_EXE", BUILD / "mmftool" / "mmftool")
 
 
 def fixture_inputs(name):
@@ -29,7 +33,7 @@ def converter_output(tmp_path, source):
     work.mkdir()
     shutil.copy(source, work)
     shutil.copy(EXAMPLES / "ModelNames.txt", work)
-    subprocess.run([os.environ["MAC2MOD_EXE"], source.name], cwd=work, check=True, capture_output=True)
+    subprocess.run([MAC2MOD_EXE, source.name], cwd=work, check=True, capture_output=True)
     return work / (source.stem + ".mod")
 
 
@@ -77,7 +81,7 @@ def test_values_as_the_text_file_gives_them():
 
 @pytest.mark.parametrize("extension", ["mac", "macb"])
 def test_write_gives_the_cpp_bytes(extension, tmp_path):
-    subprocess.run([os.environ["MMFTOOL_EXE"], "convert", EXAMPLES / "example.mac", tmp_path / f"c.{extension}"],
+    subprocess.run([MMFTOOL_EXE, "convert", EXAMPLES / "example.mac", tmp_path / f"c.{extension}"],
                    check=True, capture_output=True)
     mac2mod.read(EXAMPLES / "example.mac").write(tmp_path / f"py.{extension}")
     assert (tmp_path / f"py.{extension}").read_bytes() == (tmp_path / f"c.{extension}").read_bytes()
@@ -171,7 +175,7 @@ def test_lint_is_what_mmftool_check_reports(tmp_path):
     at = text.index("\n", text.index("<VARIANCE>", text.index('~h "i"'))) + 2   # its first variance
     (tmp_path / "bad.mac").write_text(text[:at] + "-" + text[at:])
     findings = mac2mod.read(tmp_path / "bad.mac").lint(table=EXAMPLES / "ModelNames.txt")
-    check = subprocess.run([os.environ["MMFTOOL_EXE"], "check", tmp_path / "bad.mac", "--json",
+    check = subprocess.run([MMFTOOL_EXE, "check", tmp_path / "bad.mac", "--json",
                             "--table", EXAMPLES / "ModelNames.txt"], capture_output=True, check=True)
     assert findings == json.loads(check.stdout)["findings"]
     assert [f["check"] for f in findings] == ["variance-not-positive"] and findings[0]["line"] > 0
