@@ -24,9 +24,11 @@ macro(mac2mod_choose_python)
     if(MAC2MOD_BUILD_TESTS)
         list(APPEND _needed pytest)
     endif()
+    # Python_EXECUTABLE counts as given unless it is the choice of an earlier run, which is
+    # made again (numpy may have been installed since).
     if(Python3_EXECUTABLE)
         set(_candidates ${Python3_EXECUTABLE})
-    elseif(Python_EXECUTABLE)
+    elseif(Python_EXECUTABLE AND NOT Python_EXECUTABLE STREQUAL "$CACHE{MAC2MOD_PYTHON_CHOSEN}")
         set(_candidates ${Python_EXECUTABLE})
     else()
         find_program(_on_path NAMES python3 NO_CACHE)
@@ -52,6 +54,7 @@ macro(mac2mod_choose_python)
         endforeach()
     endif()
     set(Python_EXECUTABLE ${MAC2MOD_PYTHON} CACHE FILEPATH "The interpreter of the Python module" FORCE)
+    set(MAC2MOD_PYTHON_CHOSEN ${MAC2MOD_PYTHON} CACHE INTERNAL "")
     set(PYBIND11_FINDPYTHON ON)
     find_package(Python 3.7 COMPONENTS Interpreter Development.Module QUIET)
     if(NOT Python_Development.Module_FOUND)
@@ -77,8 +80,11 @@ macro(mac2mod_choose_python)
     execute_process(COMMAND ${MAC2MOD_PYTHON} -c
         "import os, sysconfig; p = sysconfig.get_paths(); r = os.path.relpath(p['platlib'], p['data']); print(p['platlib'] if r.startswith('..') else r, end='')"
         OUTPUT_VARIABLE _site)
-    set(MAC2MOD_PYTHON_INSTALL_DIR ${_site} CACHE STRING
-        "Where the Python package is installed, relative to the install prefix or absolute")
+    set(MAC2MOD_PYTHON_INSTALL_DIR "" CACHE STRING
+        "Where the Python package is installed, relative to the install prefix or absolute (empty: the interpreter's site folder)")
+    if(NOT MAC2MOD_PYTHON_INSTALL_DIR)
+        set(MAC2MOD_PYTHON_INSTALL_DIR ${_site})
+    endif()
     message(STATUS "Python module: installed into <prefix>/${MAC2MOD_PYTHON_INSTALL_DIR}")
 endmacro()
 
