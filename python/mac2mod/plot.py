@@ -269,6 +269,7 @@ def load(inputs, table=None):
 
 
 def main(argv=None):
+    """The command: draws the inputs' figures into OUT; returns the exit status."""
     parser = argparse.ArgumentParser(prog="python3 -m mac2mod.plot", description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("inputs", nargs="+", metavar="INPUT")
@@ -279,7 +280,7 @@ def main(argv=None):
     args = parser.parse_args(argv)
     try:
         source = load(args.inputs, args.table)
-        missing = [name for name in args.model or [] if name not in source.names]
+        missing = [name for name in args.model or [] if name not in source]
         if missing:
             parser.error("no model named " + ", ".join(missing))
         save(figures(source, args.model, args.stream), args.output)

@@ -1,5 +1,7 @@
 // ModelFile: the recogniser's model file as mac2mod.read_model_file reads it, its records by
 // index and by name, each state's fields in ordinary arrays.
+#include <algorithm>
+
 #include <pybind11/numpy.h>
 
 #include "binding.h"
@@ -113,6 +115,10 @@ when absent); iterating gives every record.)")
             }, "Every float32 value of the file in file order, counts included (a new array).")
         .def("__len__", [](const modelFileHolder &h) { return h.file.modelNum(); }, "Number of records, \"sil\" included.")
         .def("__getitem__", &item, py::arg("key"), "The record at an int index or of a str name.")
+        .def("__contains__", [](const modelFileHolder &h, const py::object &key) {
+                return py::isinstance<py::str>(key) &&
+                       std::find(h.names.begin(), h.names.end(), encoded(key)) != h.names.end();
+            }, py::arg("name"), "Whether a record has this name.")
         .def("__iter__", [](const modelFileHandle &h) {
                 py::list records;
                 for (int j = 0; j < h->file.modelNum(); j++)

@@ -58,7 +58,7 @@ def test_set_values_and_model_file_match_the_cpp_side(form, tmp_path):
     assert (tmp_path / "py.mod").read_bytes() == expected.read_bytes()
 
     m = mac2mod.read_model_file(expected, table=table)
-    assert m.vector_size == s.vector_sizes[0] and len(m) == len(s)
+    assert m.vector_size == s.vector_sizes[0] and len(m) == len(s) and "sil" in m and "sil" in s
     for record in m:
         model = s[record.name]
         # Of "sil" the model file holds the first emitting state only.
