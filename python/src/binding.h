@@ -9,6 +9,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include "export/modelFileReader.h"
 #include "hmm/macroClass.h"
 
 namespace py = pybind11;
@@ -32,6 +33,15 @@ private:
 };
 using setHandle = std::shared_ptr<setHolder>;
 
+// A model file as read_model_file read it.
+struct modelFileHolder {
+    modelFile file;
+    std::vector<std::string> names;   // per record: "sil", then the table's names or numbers
+    std::string path;
+    std::string table;                // the table the names came from, "" for none
+};
+using modelFileHandle = std::shared_ptr<modelFileHolder>;
+
 struct modelRef { setHandle holder; int model; };
 struct stateRef { setHandle holder; int model, state; };          // state: index of the emitting state
 struct streamRef { setHandle holder; int model, state, stream; };
@@ -49,5 +59,6 @@ int checkedIndex(long index, int size, const char *what);
 void bindSet(py::module_ &m);
 void bindSetViews(py::module_ &m);
 void bindModelFile(py::module_ &m);
+void bindDiff(py::module_ &m);
 // The pooled components of one stream of the set, as HmmSet.gaussians gives them.
 py::dict gaussians(const setHolder &holder, int stream);

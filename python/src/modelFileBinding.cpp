@@ -10,25 +10,18 @@
 
 namespace {
 
-struct modelFileHolder {
-    modelFile file;
-    std::vector<std::string> names;   // per record: "sil", then the table's names or numbers
-    std::string path;
-};
-using modelFileHandle = std::shared_ptr<modelFileHolder>;
-
 struct recordRef { modelFileHandle holder; int record; };
 
 modelFileHandle readModelFileOf(const py::object &path, const py::object &table)
 {
     auto holder = std::make_shared<modelFileHolder>();
     holder->path = pathArgument(path);
-    std::string tablePath = table.is_none() ? "" : pathArgument(table);
+    holder->table = table.is_none() ? "" : pathArgument(table);
     py::gil_scoped_release unlocked;
     holder->file = readModelFile(holder->path.c_str());
     int records = holder->file.modelNum();
-    if (!tablePath.empty()) {
-        holder->names = readNameTable(tablePath.c_str(), records);
+    if (!holder->table.empty()) {
+        holder->names = readNameTable(holder->table.c_str(), records);
     } else {
         holder->names.push_back("sil");
         for (int j = 1; j < records; j++)

@@ -86,6 +86,7 @@ PYBIND11_MODULE(_mac2mod, m)
     bindSet(m);
     bindSetViews(m);
     bindModelFile(m);
+    bindDiff(m);
 
     m.def("read", &readMacroFile, py::arg("path"), R"(Read a set from a macro file, chosen by its extension.
 

@@ -200,3 +200,21 @@ def test_two_threads_read_two_sets():
         thread.join()
     for means in results[0] + results[1]:
         np.testing.assert_array_equal(means, results[0][0])
+
+
+def test_diff_finds_a_changed_view_at_its_place_and_nothing_in_a_conversion(tmp_path):
+    s = mac2mod.read(EXAMPLES / "example.mac")
+    s.write_model_file(tmp_path / "s.mod", table=EXAMPLES / "ModelNames.txt")
+    m = mac2mod.read_model_file(tmp_path / "s.mod", table=EXAMPLES / "ModelNames.txt")
+    for a, b in [(s, m), (EXAMPLES / "example.mac", s), (str(EXAMPLES / "example.macb"), m)]:
+        assert not mac2mod.diff(a, b)["differs"]
+
+    s["sil"].states[0].streams[0].means[0, 3] *= 1.01
+    report = mac2mod.diff(EXAMPLES / "example.mac", s)
+    assert report["differs"]
+    worst = report["worst"]["meanShift"][0]
+    assert (worst["model"], worst["state"], worst["component"], worst["dimension"]) == ("sil", 2, 1, 4)
+    assert not mac2mod.diff(EXAMPLES / "example.mac", s, tolerance=1.0)["differs"]
+    with pytest.raises(mac2mod.Error) as raised:
+        mac2mod.diff(s, tmp_path / "missing.mod")
+    assert raised.value.file.endswith("missing.mod")
