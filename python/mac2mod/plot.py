@@ -4,11 +4,13 @@ weights, and per model the means, log variances and transitions as heatmaps.
 Each draw_* function draws into a matplotlib Axes it is given (matplotlib is imported only
 here, when plotting). As a command:
 
-    python3 -m mac2mod.plot INPUT... [--table T] [--model NAME...] [--stream S] -o OUT
+    python3 -m mac2mod.plot INPUT... [--against B] [--table T] [--model NAME...] [--stream S] -o OUT
 
 INPUT is a .mac/.macb macro file, a .mod model file (names from --table), or HTK model files
-(several in load order). OUT ending in .pdf gets a page per figure; any other OUT is a folder
-that gets one .png per figure.
+(several in load order). Two macro or model files as INPUT, or --against B (a macro or model
+file, or HTK model files joined by commas), add the comparison of the two, as mmftool diff
+makes it: the per-dimension profile and the worst components. OUT ending in .pdf gets a page
+per figure; any other OUT is a folder that gets one .png per figure.
 """
 import argparse
 import os
@@ -195,6 +197,60 @@ def draw_transitions(ax, model):
     ax.set_title(f"Transitions of \"{model.name}\"")
 
 
+def draw_diff_profile(ax, report, measure="meanShiftRms", stream=0):
+    """Per dimension, the RMS over all compared components of a measure of mac2mod.diff's report:
+    "meanShiftRms" (mean shifts in A's standard deviations) or "logVarianceRatioRms"."""
+    profile = next((p["dimensions"] for p in report["profile"] if p["stream"] == stream + 1), [])
+    dims = [d["dimension"] for d in profile]
+    values = [np.nan if d[measure] is None else d[measure] for d in profile]
+    ax.bar(dims, values, color="tab:orange" if measure == "meanShiftRms" else "tab:purple")
+    ax.set_xticks(dims)
+    ax.tick_params(axis="x", labelsize=8)
+    ax.set_xlabel("dimension")
+    if measure == "meanShiftRms":
+        ax.set_title("RMS of |mean B − mean A| / σ A per dimension")
+        ax.set_ylabel("RMS (standard deviations of A)")
+    else:
+        ax.set_title("RMS of ln(variance B / variance A) per dimension")
+        ax.set_ylabel("RMS (natural log of the ratio)")
+
+
+def draw_diff_worst(ax, report, measure="divergence"):
+    """The worst entries of one measure of mac2mod.diff's report, each at its place."""
+    entries = [e for e in report["worst"][measure] if e["value"] is not None][::-1]
+    labels = [f'{e["model"]}, state {e["state"]}, comp. {e["component"]}'
+              + (f', dim. {e["dimension"]}' if "dimension" in e else "") for e in entries]
+    ax.barh(range(len(entries)), [e["value"] for e in entries], color="tab:red")
+    ax.set_yticks(range(len(entries)))
+    ax.set_yticklabels(labels, fontsize=8)
+    titles = {"divergence": ("Largest symmetric KL divergences", "divergence (nats)"),
+              "meanShift": ("Largest mean shifts", "|mean B − mean A| / σ A"),
+              "logVarianceRatio": ("Largest log variance ratios", "|ln(variance B / variance A)|")}
+    title, label = titles.get(measure, (measure, "value"))
+    ax.set_title(title)
+    ax.set_xlabel(label)
+    if not entries:
+        ax.text(0.5, 0.5, "no component differs", ha="center", va="center", transform=ax.transAxes)
+
+
+def diff_figures(report, stream=0):
+    """Yields (name, figure) for the comparison pages of a diff report."""
+    import matplotlib.pyplot as plt
+
+    fig, axes = plt.subplots(2, 1, figsize=(11, 7), layout="constrained")
+    draw_diff_profile(axes[0], report, "meanShiftRms", stream)
+    draw_diff_profile(axes[1], report, "logVarianceRatioRms", stream)
+    fig.suptitle(f'"{report["b"]["input"]}" against "{report["a"]["input"]}": per dimension')
+    yield "diff-profile", fig
+    fig, axes = plt.subplots(1, 3, figsize=(17, 6), layout="constrained")
+    for ax, measure in zip(axes, ("divergence", "meanShift", "logVarianceRatio")):
+        draw_diff_worst(ax, report, measure)
+    only = len(report["onlyInA"]) + len(report["onlyInB"]) + len(report["structureDiffers"])
+    fig.suptitle(f'"{report["b"]["input"]}" against "{report["a"]["input"]}": the worst components'
+                 + (f" ({only} models only in one side or of other structure, not drawn)" if only else ""))
+    yield "diff-worst", fig
+
+
 def default_models(source, count=3):
     """"sil" (when there is one) and the first few other models."""
     names = list(source.names)
@@ -202,9 +258,9 @@ def default_models(source, count=3):
     return chosen + [n for n in names if n not in chosen][:count]
 
 
-def figures(source, models=None, stream=0):
-    """Yields (name, figure) for every page: the overview, the distributions, and per model
-    the heatmaps (and the transitions of a set)."""
+def figures(source, models=None, stream=0, report=None):
+    """Yields (name, figure) for every page: the overview, the distributions, the comparison
+    when a diff report is given, and per model the heatmaps (and the transitions of a set)."""
     import matplotlib.pyplot as plt
 
     fig = plt.figure(figsize=(11, 7), layout="constrained")
@@ -219,6 +275,8 @@ def figures(source, models=None, stream=0):
         fig, ax = plt.subplots(figsize=(11, 6), layout="constrained")
         draw(ax, source, stream)
         yield name, fig
+    if report is not None:
+        yield from diff_figures(report, stream)
     for name in models if models is not None else default_models(source):
         is_set = isinstance(source, mac2mod.HmmSet)
         fig, axes = plt.subplots(1, 3 if is_set else 2, figsize=(16, 6), layout="constrained",
@@ -257,8 +315,15 @@ def save(figure_list, out):
 
 
 def load(inputs, table=None):
-    """A set or model file from the command's inputs: one .mac/.macb or .mod file, or HTK files."""
+    """A set or model file from the command's inputs: one .mac/.macb or .mod file, or HTK files;
+    and the other side of a comparison when two macro or model files are given (else None)."""
     kinds = {os.path.splitext(path)[1].lower() for path in inputs}
+    if len(inputs) == 2 and kinds <= {".mac", ".macb", ".mod"}:
+        return load(inputs[:1], table)[0], inputs[1]
+    return _load_one(inputs, table, kinds), None
+
+
+def _load_one(inputs, table, kinds):
     if len(inputs) == 1 and kinds <= {".mac", ".macb"}:
         return mac2mod.read(inputs[0])
     if len(inputs) == 1 and kinds == {".mod"}:
@@ -274,16 +339,19 @@ def main(argv=None):
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("inputs", nargs="+", metavar="INPUT")
     parser.add_argument("-o", "--output", required=True, metavar="OUT")
+    parser.add_argument("--against", metavar="B", help="a set or model file to compare the input with")
     parser.add_argument("--table", help="ModelNames.txt for the names of a model file's records")
     parser.add_argument("--model", action="append", metavar="NAME", help="a model to draw (repeatable)")
     parser.add_argument("--stream", type=int, default=0)
     args = parser.parse_args(argv)
     try:
-        source = load(args.inputs, args.table)
+        source, other = load(args.inputs, args.table)
+        other = args.against or other
+        report = None if other is None else mac2mod.diff(source, other, table=args.table, top=15)
         missing = [name for name in args.model or [] if name not in source]
         if missing:
             parser.error("no model named " + ", ".join(missing))
-        save(figures(source, args.model, args.stream), args.output)
+        save(figures(source, args.model, args.stream, report), args.output)
     except mac2mod.Error as e:
         print(e.message, end="" if e.message.endswith("\n") else "\n", file=sys.stderr)
         return 1

@@ -18,8 +18,11 @@ SOURCE = pathlib.Path(os.environ.get("MAC2MOD_SOURCE_DIR", pathlib.Path(__file__
 EXAMPLE = SOURCE / "examples" / "example.mac"
 FIXTURE = SOURCE / "tests" / "htk-fixtures" / "a-text-tmacros"
 
-# Inputs and options, and the figures they give: the overview, three distributions, a page per model.
+# Inputs and options, and the figures they give: the overview, three distributions, two pages of
+# comparison when there is another side, a page per model.
 CASES = {
+    "htk files against their model file": ([FIXTURE / "hmmdefs"], ["--against", FIXTURE / "expect.mod", "--table",
+                                            FIXTURE / "ModelNames.txt", "--model", "sil"], "report.pdf", 4 + 2 + 1),
     "set to pdf": ([EXAMPLE], [], "report.pdf", 4 + 4),
     "set to png, chosen models": ([EXAMPLE], ["--model", "sp", "--model", "a"], "pictures", 4 + 2),
     "model file to png": ([FIXTURE / "expect.mod"], ["--table", FIXTURE / "ModelNames.txt"], "pictures", 4 + 4),
@@ -41,12 +44,26 @@ def test_every_figure_is_drawn(case, tmp_path):
         pdf = (tmp_path / out).read_bytes()
         assert pdf.count(b"/Type /Page\n") + pdf.count(b"/Type /Page ") + pdf.count(b"/Type /Page>") == figures
         return
-    pngs = sorted((tmp_path / out).glob("*.png"))
+    assert_drawn(sorted((tmp_path / out).glob("*.png")), figures)
+
+
+def assert_drawn(pngs, figures):
     assert len(pngs) == figures
     for png in pngs:
         pixels = matplotlib.image.imread(png)[..., :3]
         drawn = (pixels < 0.9).any(axis=2).mean()
         assert drawn > 0.02, f"{png.name} is nearly blank"
+
+
+def test_two_sets_differing_in_one_dimension(tmp_path):
+    changed = mac2mod.read(EXAMPLE)
+    for model in changed:
+        for state in model.states:
+            state.streams[0].means[:, 5] += 0.1
+    changed.write(tmp_path / "changed.macb")
+    done = run(EXAMPLE, tmp_path / "changed.macb", "--model", "sil", "-o", tmp_path / "pictures")
+    assert done.returncode == 0, done.stderr
+    assert_drawn(sorted((tmp_path / "pictures").glob("*.png")), 4 + 2 + 1)
 
 
 def test_draws_into_the_given_axes_and_imports_matplotlib_only_then():
