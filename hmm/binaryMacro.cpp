@@ -224,7 +224,7 @@ private:
 
 class fieldWriter {
 public:
-    explicit fieldWriter(const char *path) : out_(path, "wb") {}
+    explicit fieldWriter(const char *path) : out_(path, "wb", true) {}
 
     void integer(int value) { out_.putLE32(static_cast<uint32_t>(value)); }
     void count(int value, int, int, const char *, int) { integer(value); }
