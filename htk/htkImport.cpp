@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "hmm/modelArray.h"
+#include "hmm/setLimits.h"
 #include "htk/htkSource.h"
 #include "htk/htkSummary.h"
 
@@ -27,6 +28,12 @@ using namespace htk;
 
 constexpr float DEFUNCT_WEIGHT = 1.0e-5f;   // HTK's MINMIX: a component at or below is absent
 constexpr int HTK_MAX_STREAMS = 4;
+
+// What HTK's loader takes as a transition probability or a mixture weight (NaN is not).
+bool isProbability(float value)
+{
+    return value >= 0.0f && value <= 1.0f;
+}
 
 // The set's global options as the files give them.
 struct optionSet {
@@ -364,12 +371,12 @@ void importer::readOptions(source &in, optionSet &given, bool inModel)
             int n = in.integer(binary);
             if (n < 1)
                 in.fail(at, "<STREAMINFO> of %d streams", n);
-            if (n > MAX_STREAM_NUM)
+            if (!withinCapacity(capacity::streams, n))
                 in.fail(at, "%d streams, more than the %d the set holds", n, MAX_STREAM_NUM);
             given.streamNum = n;
             for (int s = 0; s < n; s++) {
                 given.width[s] = in.integer(binary);
-                if (given.width[s] < 1 || given.width[s] > MAX_PARAM_NUM)
+                if (!withinCapacity(capacity::vectorSize, given.width[s], 1))
                     in.fail(at, "stream %d of %d values per vector: the set holds 1 to %d", s + 1,
                             given.width[s], MAX_PARAM_NUM);
             }
@@ -450,7 +457,7 @@ void importer::fixOptions(source &in, const optionSet &given, long offset)
         if (total != o.vecSize)
             in.fail(offset, "<VECSIZE> %d is not the sum %d of the <STREAMINFO> widths", o.vecSize, total);
         for (int s = 0; s < o.streamNum; s++)
-            if (o.width[s] > MAX_PARAM_NUM)
+            if (!withinCapacity(capacity::vectorSize, o.width[s]))
                 in.fail(offset, "vector size %d: the set holds vectors of 1 to %d values", o.width[s],
                         MAX_PARAM_NUM);
         if (o.parmKind.empty())
@@ -529,12 +536,13 @@ void importer::readModel(source &in, const std::string &name, long offset, bool 
         numStates = options_.numStates;
     if (numStates == 0)
         in.fail(offset, "%s gives no <NUMSTATES>", where.c_str());
-    if (numStates > MAX_STATE_NUM)
+    if (numStates > capacityOf(capacity::states))
         in.fail(numStatesAt, "%s has %d states, more than the %d the set holds (entry and exit included)",
                 where.c_str(), numStates, MAX_STATE_NUM);
-    if (numStates < 2)
-        in.fail(numStatesAt, "%s has %d states: a model has 2 to %d (entry and exit included)", where.c_str(),
-                numStates, MAX_STATE_NUM);
+    // HTK's loader takes no model without an emitting state.
+    if (!withinCapacity(capacity::states, numStates, 3))
+        in.fail(numStatesAt, "%s has %d states: an HTK model has 3 to %d (entry and exit included)",
+                where.c_str(), numStates, MAX_STATE_NUM);
 
     if (prefaulter_)
         prefaulter_->reached(modelNum_);
@@ -656,32 +664,32 @@ void importer::readState(source &in, hmmState &state, const char *where)
         std::memcpy(state.streamWeight, weights_[d.index].values, sizeof(float) * S);
         summary_.inlinedWeights++;
     }
+    bool seen[MAX_STREAM_NUM] = {};
     const symbol &h = in.peek();
-    if (h.kind == symbol::keyword && h.code == STREAM) {
-        bool seen[MAX_STREAM_NUM] = {};
-        for (;;) {
-            const symbol &q = in.peek();
-            if (q.kind != symbol::keyword || q.code != STREAM)
-                break;
-            long at = q.offset;
-            bool binary = q.binary;
-            in.take();
-            int s = in.integer(binary);
-            if (s < 1 || s > S)
-                in.fail(at, "%s: <STREAM> %d is outside 1..%d", where, s, S);
-            if (seen[s - 1])
-                in.fail(at, "%s: stream %d is given twice", where, s);
-            seen[s - 1] = true;
-            readStream(in, state.stream[s - 1], s - 1, numMixes[s - 1], where);
-        }
-        for (int s = 0; s < S; s++)
-            if (!seen[s])
-                in.fail(in.peek().offset, "%s: stream %d is missing", where, s + 1);
-    } else if (S == 1) {
+    if (h.kind != symbol::keyword || h.code != STREAM) {
+        // Components without a <STREAM> header are stream 1's, as HTK's loader takes them,
+        // however many streams the set has (htk-mmf.md, section 7.2).
         readStream(in, state.stream[0], 0, numMixes[0], where);
-    } else {
-        in.fail(h.offset, "%s: expected <STREAM> 1 in a set of %d streams, found %s", where, S, describe(h).c_str());
+        seen[0] = true;
     }
+    for (;;) {
+        const symbol &q = in.peek();
+        if (S == 1 || q.kind != symbol::keyword || q.code != STREAM)
+            break;
+        long at = q.offset;
+        bool binary = q.binary;
+        in.take();
+        int s = in.integer(binary);
+        if (s < 1 || s > S)
+            in.fail(at, "%s: <STREAM> %d is outside 1..%d", where, s, S);
+        if (seen[s - 1])
+            in.fail(at, "%s: stream %d is given twice", where, s);
+        seen[s - 1] = true;
+        readStream(in, state.stream[s - 1], s - 1, numMixes[s - 1], where);
+    }
+    for (int s = 0; s < S; s++)
+        if (!seen[s])
+            in.fail(in.peek().offset, "%s: stream %d is missing", where, s + 1);
     const symbol &d = in.peek();
     if ((d.kind == symbol::keyword && d.code == DURATION) || (d.kind == symbol::macro && d.letter == 'd')) {
         symbol head = in.next();
@@ -748,6 +756,8 @@ void importer::readStream(source &in, hmmStream &stream, int s, int numMixes, co
             }
             if (k < 1 || k > numMixes)
                 in.fail(at, "%s: <MIXTURE> %d is outside 1..%d (<NUMMIXES>)", where, k, numMixes);
+            if (!isProbability(weight))
+                in.fail(at, "%s: <MIXTURE> %d has the weight %g, not a probability (0 to 1)", where, k, weight);
             hmmMixture &mixture = slotFor(k);
             readGaussian(in, mixture, width(s), where);
             mixture.mixtureWeight = weight;
@@ -764,7 +774,7 @@ void importer::readStream(source &in, hmmStream &stream, int s, int numMixes, co
         present = static_cast<int>(scratch_.size());
         for (const component &c : scratch_)
             if (c.mixture.mixtureWeight > DEFUNCT_WEIGHT) {
-                if (kept == MAX_MIXTURE_NUM) {
+                if (!withinCapacity(capacity::mixtures, kept + 1)) {
                     int all = 0;
                     for (const component &d : scratch_)
                         all += d.mixture.mixtureWeight > DEFUNCT_WEIGHT ? 1 : 0;
@@ -787,8 +797,14 @@ void importer::readStream(source &in, hmmStream &stream, int s, int numMixes, co
     if (present < numMixes)
         summary_.prunedComponents += numMixes - present;
     stream.mixtureNum = kept;
-    if (kept == 1)
+    // The converter's reader gives a stream of one component the weight 1.0, so the three
+    // outputs agree only so; HTK would keep the weight. Counted for the summary.
+    if (kept == 1 && stream.mixture[0].mixtureWeight != 1.0f) {
+        summary_.weightsSetToOne++;
+        summary_.largestWeightChange =
+            std::max(summary_.largestWeightChange, 1.0f - stream.mixture[0].mixtureWeight);
         stream.mixture[0].mixtureWeight = 1.0f;
+    }
 }
 
 // Reads <MEAN>/<VARIANCE> n and its values into values; returns n. width 0: any length the
@@ -796,7 +812,7 @@ void importer::readStream(source &in, hmmStream &stream, int s, int numMixes, co
 int importer::readVector(source &in, const symbol &head, float *values, int width, const char *what)
 {
     int n = in.integer(head.binary);
-    if (n > MAX_PARAM_NUM || n < 1)
+    if (!withinCapacity(capacity::vectorSize, n, 1))
         in.fail(head.offset, "a %s of %d values: the set holds vectors of 1 to %d values", what, n, MAX_PARAM_NUM);
     if (width && n != width)
         in.fail(head.offset, "a %s of %d values in a stream of %d", what, n, width);
@@ -896,13 +912,18 @@ int importer::readGaussian(source &in, hmmMixture &mixture, int width, const cha
 void importer::readTransP(source &in, const symbol &head, transMacro &out)
 {
     int n = in.integer(head.binary);
-    if (n > MAX_STATE_NUM)
+    if (n > capacityOf(capacity::states))
         in.fail(head.offset, "a transition matrix of %d states, more than the %d the set holds", n, MAX_STATE_NUM);
-    if (n < 2)
+    if (!withinCapacity(capacity::states, n, 2))
         in.fail(head.offset, "a transition matrix of %d states", n);
     out.n = n;
-    for (int r = 0; r < n; r++)
+    for (int r = 0; r < n; r++) {
         in.reals(head.binary, out.values[r], n);
+        for (int c = 0; c < n; c++)
+            if (!isProbability(out.values[r][c]))
+                in.fail(head.offset, "row %d, column %d of the transition matrix: %g is not a probability (0 to 1)",
+                        r + 1, c + 1, out.values[r][c]);
+    }
     for (int r = 0; r < n - 1; r++) {
         double sum = 0;
         for (int c = 0; c < n; c++)

@@ -1,17 +1,10 @@
 #include "htk/htkSource.h"
 
-#include "utility/fileUtil.h"
-
 #include <cctype>
-#include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -185,83 +178,17 @@ inline void bigEndianFloats(const unsigned char *__restrict p, float *__restrict
 
 }  // namespace
 
-source::source(const std::string &path) : path_(path)
+source::source(const std::string &path) : path_(path), bytes_(path, PADDING)
 {
-    load();
+    data_ = bytes_.data();
+    size_ = bytes_.size();
 }
 
-source::source(const std::string &path, const void *bytes, size_t size) : path_(path)
+source::source(const std::string &path, const void *bytes, size_t size)
+    : path_(path), bytes_(bytes, size, PADDING)
 {
-    owned_.assign(static_cast<const char *>(bytes), static_cast<const char *>(bytes) + size);
-    owned_.resize(size + PADDING, 0);
-    data_ = owned_.data();
-    size_ = size;
-}
-
-source::~source()
-{
-    if (map_)
-        ::munmap(map_, mapLength_);
-}
-
-void source::load()
-{
-    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw error(path_ + ": cannot open: " + std::strerror(errno) + "\n", 1);
-    struct stat info;
-    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        throw error(path_ + ": cannot read: it is a folder\n", 1);
-    }
-    // A regular file is mapped, with zero pages after it for the padding: no copy, and its
-    // pages come from the page cache as they are read.
-    if (S_ISREG(info.st_mode) && info.st_size > 0) {
-        const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-        const size_t size = static_cast<size_t>(info.st_size);
-        const size_t length = (size + PADDING + page - 1) / page * page;
-        const size_t fileLength = (size + page - 1) / page * page;
-        void *area = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (area != MAP_FAILED) {
-            void *file = ::mmap(area, fileLength, PROT_READ, MAP_PRIVATE | MAP_FIXED | MAP_POPULATE, fd, 0);
-            if (file != MAP_FAILED) {
-                ::close(fd);
-                map_ = area;
-                mapLength_ = length;
-                data_ = static_cast<const char *>(area);
-                size_ = size;
-                return;
-            }
-            ::munmap(area, length);
-        }
-    }
-    size_t capacity = 1 << 16;
-    if (S_ISREG(info.st_mode) && info.st_size > 0)
-        capacity = static_cast<size_t>(info.st_size) + 1;
-    owned_.resize(capacity + PADDING);
-    size_t used = 0;
-    for (;;) {
-        if (used == capacity) {
-            capacity *= 2;
-            owned_.resize(capacity + PADDING);
-        }
-        ssize_t n = ::read(fd, owned_.data() + used, capacity - used);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            int saved = errno;
-            ::close(fd);
-            throw error(path_ + ": cannot read: " + std::strerror(saved) + "\n", 1);
-        }
-        if (n == 0)
-            break;
-        used += static_cast<size_t>(n);
-    }
-    ::close(fd);
-    owned_.resize(used + PADDING);
-    std::memset(owned_.data() + used, 0, PADDING);
-    data_ = owned_.data();
-    size_ = used;
+    data_ = bytes_.data();
+    size_ = bytes_.size();
 }
 
 size_t source::modelHeaderBound(size_t *likely) const

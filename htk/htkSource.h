@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "utility/error.h"
+#include "utility/paddedFile.h"
 
 namespace mac2mod::htk {
 
@@ -48,10 +49,10 @@ struct symbol {
 
 class source {
 public:
-    // Reads the whole file; a file that cannot be read is refused.
+    // Reads the whole file; a file that cannot be read, or that is not a regular file, is
+    // refused (utility/paddedFile.h).
     explicit source(const std::string &path);
     source(const std::string &path, const void *bytes, size_t size);   // from memory
-    ~source();
     source(const source &) = delete;
     source &operator=(const source &) = delete;
 
@@ -102,7 +103,6 @@ public:
     std::string place(long offset) const;
 
 private:
-    void load();
     void skipSpace()
     {
         while (pos_ < size_ && isSpace(static_cast<unsigned char>(data_[pos_])))
@@ -116,10 +116,8 @@ private:
     [[noreturn]] void cutShort(long at, const char *what) const;
 
     std::string path_;
+    paddedFile bytes_;
     const char *data_ = nullptr;   // the file, then at least PADDING zero bytes
-    std::vector<char> owned_;      // data_ when the file was read, not mapped
-    void *map_ = nullptr;          // data_ when mapped
-    size_t mapLength_ = 0;
     size_t size_ = 0;          // the file's length
     size_t pos_ = 0;
     bool seenBinary_ = false;

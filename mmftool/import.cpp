@@ -38,6 +38,8 @@ void printSummary(const mac2mod::htkImportSummary &s, const macroClass &set)
                 "<= 1.0e-5\n",
                 s.prunedComponents, s.zeroWeightComponents);
     std::printf("computed: %d GCONSTs\n", s.computedGconsts);
+    std::printf("set to 1.0: %d weights of a stream's lone component (largest change %g)\n", s.weightsSetToOne,
+                static_cast<double>(s.largestWeightChange));
     std::printf("skipped: %d unreferenced macros, %d adaptation or duration macros, %d durations\n",
                 s.unreferencedMacros, s.skippedMacros, s.skippedDurations);
 }
