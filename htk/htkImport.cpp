@@ -59,8 +59,12 @@ struct gaussianMacro {
     int n = 0;
     hmmMixture mixture;   // the weight unused
 };
+// A shared state (~s) as its kept components only, which lie in the importer's pool: a whole
+// record would cost thousands of bytes for a definition of a few dozen.
 struct stateMacro {
-    hmmState state;
+    float streamWeight[MAX_STREAM_NUM];
+    int mixtureNum[MAX_STREAM_NUM];
+    size_t first;   // the first component in the pool
 };
 
 // Where a macro or model was defined, for the message about a second definition.
@@ -107,6 +111,8 @@ private:
     symbol expect(source &in, int code, const char *where);
 
     int width(int s) const { return options_.width[s]; }
+    stateMacro pack(const hmmState &state);
+    void unpack(const stateMacro &macro, hmmState &state) const;
 
     htkImportSummary &summary_;
     std::vector<std::unique_ptr<source>> sources_;
@@ -118,6 +124,7 @@ private:
 
     std::unordered_map<std::string, definition> macros_[26];
     std::vector<stateMacro> states_;
+    std::vector<hmmMixture> statePool_;   // the components of the shared states, in order
     std::vector<gaussianMacro> gaussians_;
     std::vector<vectorMacro> vectors_;   // ~u and ~v
     std::vector<transMacro> transitions_;
@@ -272,10 +279,10 @@ void importer::readFile(source &in)
             definition *d = define(in, s);
             std::string where = std::string("~") + s.letter + " \"" + s.text + "\"";
             if (s.letter == 's') {
-                stateMacro body{};
-                readState(in, body.state, where.c_str());
+                hmmState body{};
+                readState(in, body, where.c_str());
                 d->index = static_cast<int>(states_.size());
-                states_.push_back(body);
+                states_.push_back(pack(body));
             } else if (s.letter == 'm') {
                 gaussianMacro body{};
                 body.n = readGaussian(in, body.mixture, 0, where.c_str());
@@ -631,7 +638,7 @@ void importer::readState(source &in, hmmState &state, const char *where)
     if (p.kind == symbol::macro && p.letter == 's') {
         symbol s = in.next();
         definition &d = use(in, s);
-        state = states_[d.index].state;
+        unpack(states_[d.index], state);
         summary_.inlinedStates++;
         return;
     }
@@ -694,6 +701,31 @@ void importer::readState(source &in, hmmState &state, const char *where)
     if ((d.kind == symbol::keyword && d.code == DURATION) || (d.kind == symbol::macro && d.letter == 'd')) {
         symbol head = in.next();
         skipDuration(in, head);
+    }
+}
+
+stateMacro importer::pack(const hmmState &state)
+{
+    stateMacro macro{};
+    macro.first = statePool_.size();
+    for (int s = 0; s < options_.streamNum; s++) {
+        macro.streamWeight[s] = state.streamWeight[s];
+        macro.mixtureNum[s] = state.stream[s].mixtureNum;
+        statePool_.insert(statePool_.end(), state.stream[s].mixture, state.stream[s].mixture + macro.mixtureNum[s]);
+    }
+    return macro;
+}
+
+// Into a record as readState leaves one: nothing but the kept components and the weights.
+void importer::unpack(const stateMacro &macro, hmmState &state) const
+{
+    state = hmmState{};
+    const hmmMixture *next = statePool_.data() + macro.first;
+    for (int s = 0; s < options_.streamNum; s++) {
+        state.streamWeight[s] = macro.streamWeight[s];
+        state.stream[s].mixtureNum = macro.mixtureNum[s];
+        std::copy(next, next + macro.mixtureNum[s], state.stream[s].mixture);
+        next += macro.mixtureNum[s];
     }
 }
 
