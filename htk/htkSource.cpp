@@ -5,11 +5,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 #include "htk/htkReal.h"
+#include "utility/byteOrder.h"
 #include "utility/fileUtil.h"
 
 namespace mac2mod::htk {
@@ -18,163 +16,6 @@ namespace {
 
 // Zero bytes after the file, so that the fast number paths may read a little past its end.
 constexpr size_t PADDING = 32;
-
-struct keywordEntry {
-    int code;
-    const char *name;
-};
-
-const keywordEntry keywords[] = {
-    {BEGINHMM, "BEGINHMM"}, {USE, "USE"}, {ENDHMM, "ENDHMM"}, {NUMMIXES, "NUMMIXES"},
-    {NUMSTATES, "NUMSTATES"}, {STREAMINFO, "STREAMINFO"}, {VECSIZE, "VECSIZE"},
-    {NULLD, "NULLD"}, {POISSOND, "POISSOND"}, {GAMMAD, "GAMMAD"}, {RELD, "RELD"},
-    {GEND, "GEND"}, {DIAGC, "DIAGC"}, {FULLC, "FULLC"}, {XFORMC, "XFORMC"}, {STATE, "STATE"},
-    {TMIX, "TMIX"}, {MIXTURE, "MIXTURE"}, {STREAM, "STREAM"}, {SWEIGHTS, "SWEIGHTS"},
-    {MEAN, "MEAN"}, {VARIANCE, "VARIANCE"}, {INVCOVAR, "INVCOVAR"}, {XFORM, "XFORM"},
-    {GCONST, "GCONST"}, {DURATION, "DURATION"}, {INVDIAGC, "INVDIAGC"}, {TRANSP, "TRANSP"},
-    {DPROB, "DPROB"}, {LLTC, "LLTC"}, {LLTCOVAR, "LLTCOVAR"}, {PROJSIZE, "PROJSIZE"},
-    {XFORMKIND, "XFORMKIND"}, {PARENTXFORM, "PARENTXFORM"}, {NUMXFORMS, "NUMXFORMS"},
-    {XFORMSET, "XFORMSET"}, {LINXFORM, "LINXFORM"}, {OFFSET, "OFFSET"}, {BIAS, "BIAS"},
-    {LOGDET, "LOGDET"}, {BLOCKINFO, "BLOCKINFO"}, {BLOCK, "BLOCK"}, {BASECLASS, "BASECLASS"},
-    {CLASS, "CLASS"}, {XFORMWGTSET, "XFORMWGTSET"}, {CLASSXFORM, "CLASSXFORM"},
-    {MMFIDMASK, "MMFIDMASK"}, {PARAMETERS, "PARAMETERS"}, {NUMCLASSES, "NUMCLASSES"},
-    {ADAPTKIND, "ADAPTKIND"}, {PREQUAL, "PREQUAL"}, {INPUTXFORM, "INPUTXFORM"},
-    {RCLASS, "RCLASS"}, {REGTREE, "REGTREE"}, {NODE, "NODE"}, {TNODE, "TNODE"},
-    {HMMSETID, "HMMSETID"}, {EOFSYM, "EOF"},
-};
-
-// The keywords by code, with their brackets, for messages and for the lookup.
-struct keywordTable {
-    std::string names[128];
-    // Open addressing over a hash of the upper-cased name: a handful of probes at most.
-    static constexpr unsigned SLOTS = 256;
-    int slots[SLOTS];
-
-    static unsigned hash(const char *text, size_t n)
-    {
-        unsigned h = 2166136261u;
-        for (size_t k = 0; k < n; k++)
-            h = (h ^ static_cast<unsigned char>(text[k])) * 16777619u;
-        return h;
-    }
-
-    keywordTable()
-    {
-        for (int &slot : slots)
-            slot = -1;
-        for (const keywordEntry &entry : keywords) {
-            names[entry.code] = std::string("<") + entry.name + ">";
-            unsigned h = hash(entry.name, std::strlen(entry.name)) % SLOTS;
-            while (slots[h] >= 0)
-                h = (h + 1) % SLOTS;
-            slots[h] = entry.code;
-        }
-    }
-
-    int find(const char *upper, size_t n) const
-    {
-        for (unsigned h = hash(upper, n) % SLOTS; slots[h] >= 0; h = (h + 1) % SLOTS) {
-            const std::string &name = names[slots[h]];
-            if (name.size() == n + 2 && std::memcmp(name.data() + 1, upper, n) == 0)
-                return slots[h];
-        }
-        return -1;
-    }
-};
-
-const keywordTable &table()
-{
-    static const keywordTable instance;
-    return instance;
-}
-
-bool binaryCodeKnown(int code)
-{
-    return code <= PROJSIZE || (code >= XFORMKIND && code <= TNODE) || code == HMMSETID;
-}
-
-}  // namespace
-
-const char *keywordName(int code)
-{
-    if (code >= 0 && code < 128 && !table().names[code].empty())
-        return table().names[code].c_str();
-    if (code == PARMKIND)
-        return "a parameter kind";
-    return "<?>";
-}
-
-std::string parameterKind(const std::string &upper)
-{
-    static const char *const bases[] = {"WAVEFORM", "LPC",   "LPREFC", "LPCEPSTRA",
-                                        "LPDELCEP", "IREFC", "MFCC",   "FBANK",
-                                        "MELSPEC",  "USER",  "DISCRETE", "PLP", "ANON"};
-    static const char qualifierOrder[] = "EDNATCKZ0V";
-    size_t cut = upper.find('_');
-    std::string base = upper.substr(0, cut);
-    bool known = false;
-    for (const char *b : bases)
-        known = known || base == b;
-    if (!known)
-        return "";
-    bool has[sizeof qualifierOrder] = {};
-    if (base == "LPDELCEP") {
-        base = "LPCEPSTRA";
-        has[1] = true;   // _D
-    }
-    while (cut != std::string::npos) {
-        if (cut + 2 != upper.size() && (cut + 2 > upper.size() || upper[cut + 2] != '_'))
-            return "";
-        char q = upper[cut + 1];
-        if (q != 'F') {
-            const char *at = std::strchr(qualifierOrder, q);
-            if (!at || q == 0)
-                return "";
-            has[at - qualifierOrder] = true;
-        }
-        cut = cut + 2 < upper.size() ? cut + 2 : std::string::npos;
-    }
-    for (size_t k = 0; k + 1 < sizeof qualifierOrder; k++)
-        if (has[k])
-            base += std::string("_") + qualifierOrder[k];
-    return base;
-}
-
-namespace {
-
-inline uint32_t bigEndianWord(const unsigned char *p)
-{
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
-
-inline float bigEndianFloat(const unsigned char *p)
-{
-    const uint32_t word = bigEndianWord(p);
-    float v;
-    std::memcpy(&v, &word, 4);
-    return v;
-}
-
-// Four at a time with SSE2 where there is one (x86-64 always has it): bytes swapped within
-// each 16-bit half, then the halves.
-inline void bigEndianFloats(const unsigned char *__restrict p, float *__restrict out, int n)
-{
-    int k = 0;
-#ifdef __SSE2__
-    for (; k + 4 <= n; k += 4) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 4 * k));
-        v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
-        v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, _MM_SHUFFLE(2, 3, 0, 1)), _MM_SHUFFLE(2, 3, 0, 1));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + k), v);
-    }
-#endif
-    for (; k < n; k++) {
-        uint32_t word;
-        std::memcpy(&word, p + 4 * k, 4);
-        word = __builtin_bswap32(word);
-        std::memcpy(out + k, &word, 4);
-    }
-}
 
 }  // namespace
 
@@ -294,7 +135,7 @@ void source::read(symbol &s)
             cutShort(s.offset, "a keyword");
         pos_ = p + 1;
         s.kind = symbol::keyword;
-        s.code = table().find(upper, n);
+        s.code = keywordCode(upper, n);
         if (s.code < 0) {
             s.text = parameterKind(std::string(upper, n));
             if (s.text.empty())
@@ -313,7 +154,7 @@ void source::read(symbol &s)
             cutShort(s.offset, "a binary keyword");
         seenBinary_ = true;
         int code = static_cast<unsigned char>(data_[pos_ + 1]);
-        if (!binaryCodeKnown(code))
+        if (!binaryKeywordKnown(code))
             fail(s.offset, "unknown binary keyword code %d", code);
         pos_ += 2;
         s.kind = symbol::keyword;
@@ -409,7 +250,7 @@ uint32_t source::binary32(long at)
         cutShort(at, "a binary number");
     const unsigned char *p = reinterpret_cast<const unsigned char *>(data_ + at);
     return little_ ? (uint32_t(p[3]) << 24) | (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | uint32_t(p[0])
-                   : bigEndianWord(p);
+                   : getBE32(p);
 }
 
 int source::integer(bool binary)
@@ -476,7 +317,7 @@ void source::reals(bool binary, float *out, int n)
                 std::memcpy(out + k, &word, 4);
             }
         else
-            bigEndianFloats(reinterpret_cast<const unsigned char *>(data_ + pos_), out, n);
+            getBE32Floats(reinterpret_cast<const unsigned char *>(data_ + pos_), out, n);
         pos_ += bytes;
         return;
     }
@@ -523,7 +364,7 @@ bool source::binaryMixture(int &index, float &weight, long &at)
     peeked_ = false;
     at = static_cast<long>(p);
     index = static_cast<int16_t>((b[2] << 8) | b[3]);
-    weight = bigEndianFloat(b + 4);
+    weight = bitsFloat(getBE32(b + 4));
     pos_ = p + 8;
     return true;
 }
@@ -541,14 +382,14 @@ int source::binaryGaussian(float *mean, float *variance, float &gconst, int widt
     if (b[0] != ':' || b[1] != MEAN || ((b[2] << 8) | b[3]) != width || v[0] != ':' || v[1] != VARIANCE ||
         ((v[2] << 8) | v[3]) != width)
         return 0;
-    bigEndianFloats(b + 4, mean, width);
-    bigEndianFloats(v + 4, variance, width);
+    getBE32Floats(b + 4, mean, width);
+    getBE32Floats(v + 4, variance, width);
     seenBinary_ = true;
     peeked_ = false;
     p += 2 * vector;
     const unsigned char *g = reinterpret_cast<const unsigned char *>(data_ + p);
     if (p + 6 <= size_ && g[0] == ':' && g[1] == GCONST) {
-        gconst = bigEndianFloat(g + 2);
+        gconst = bitsFloat(getBE32(g + 2));
         pos_ = p + 6;
         return 2;
     }

@@ -34,6 +34,10 @@ enum keywordCode : int {
 
 // "<MEAN>" for MEAN; "<?>" for a code without a keyword.
 const char *keywordName(int code);
+// The code of an upper-cased text keyword (without its brackets), or -1.
+int keywordCode(const char *upper, size_t n);
+// Whether a binary file may carry code as a keyword.
+bool binaryKeywordKnown(int code);
 // HTK's canonical spelling of a parameter kind (qualifiers in the order _E _D _N _A _T _C
 // _K _Z _0 _V), from the upper-cased text between the brackets; "" when it is none.
 std::string parameterKind(const std::string &upper);
