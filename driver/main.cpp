@@ -1,6 +1,5 @@
 // mac2mod: converts one macro file (.mac text or .macb binary) into the recogniser's model
 // file, in the model order that ModelNames.txt in the working directory gives.
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -17,10 +16,7 @@ int main(int argc, char **argv)
         std::fflush(stdout);
         return -1;
     }
-    // A file-size limit ends as a failed write, with nothing left behind; a signal that ends
-    // the run removes the model file's temporary first.
-    std::signal(SIGXFSZ, SIG_IGN);
-    mac2mod::removeTemporariesOnSignals();
+    mac2mod::guardOutputFiles();
     std::string outputPath;
     macroClass myMacro;
     std::printf("Macro --> Model: %s\n", argv[1]);

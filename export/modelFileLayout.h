@@ -19,6 +19,7 @@
 #include <climits>
 
 #include "hmm/macroClass.h"
+#include "hmm/setLimits.h"
 
 namespace modelFileLayout {
 
@@ -41,7 +42,7 @@ inline float weightScaleOf(int record)
 template <class Channel>
 void state(Channel &io, int vecSize)
 {
-    int m = io.count(mixtureCount, 0, MAX_MIXTURE_NUM);
+    int m = io.count(mixtureCount, 0, capacityOf(capacity::mixtures));
     io.mixtures(m, vecSize);
 }
 
@@ -56,7 +57,7 @@ template <class Channel>
 int header(Channel &io, int &vecSize)
 {
     int after = io.count(modelsAfterSil, 0, INT_MAX - 1);
-    vecSize = io.count(vectorSize, 1, MAX_PARAM_NUM);
+    vecSize = io.count(vectorSize, 1, capacityOf(capacity::vectorSize));
     io.record(0);
     state(io, vecSize);
     return after;
@@ -67,7 +68,7 @@ template <class Channel>
 void record(Channel &io, int j, int vecSize)
 {
     io.record(j);
-    int states = io.count(stateCount, 0, MAX_STATE_NUM - 2);
+    int states = io.count(stateCount, 0, capacityOf(capacity::states) - 2);   // emitting states only
     for (int e = 0; e < states; e++)
         state(io, vecSize);
 }

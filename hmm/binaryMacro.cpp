@@ -119,7 +119,7 @@ template <class Channel, class Model>
 void transferModel(Channel &io, Model &model, int streamNum, int modelId)
 {
     io.name(model.str, modelId);
-    io.count(model.stateNum, 2, MAX_STATE_NUM, "stateNum", modelId);
+    io.count(model.stateNum, 2, capacity::states, "stateNum", modelId);
     for (int j = 0; j < model.stateNum - 2; j++) {
         auto &state = model.state[j];
         io.floats(streamNum, [&](auto visit) {
@@ -128,7 +128,7 @@ void transferModel(Channel &io, Model &model, int streamNum, int modelId)
         });
         for (int k = 0; k < streamNum; k++) {
             auto &stream = state.stream[k];
-            io.count(stream.mixtureNum, 0, MAX_MIXTURE_NUM, "mixtureNum", modelId);
+            io.count(stream.mixtureNum, 0, capacity::mixtures, "mixtureNum", modelId);
             io.floats(stream.mixtureNum * MIXTURE_FLOATS, [&](auto visit) {
                 for (int l = 0; l < stream.mixtureNum; l++)
                     mixtureFields(stream.mixture[l], visit);
@@ -146,9 +146,9 @@ template <class Channel, class Set>
 void transferSet(Channel &io, Set &set)
 {
     io.integer(set.modelNum);
-    io.count(set.streamNum, 1, MAX_STREAM_NUM, "streamNum", NO_MODEL);
+    io.count(set.streamNum, 1, capacity::streams, "streamNum", NO_MODEL);
     for (int s = 0; s < set.streamNum; s++)
-        io.count(set.vecSize[s], 1, MAX_PARAM_NUM, "vecSize", NO_MODEL);
+        io.count(set.vecSize[s], 1, capacity::vectorSize, "vecSize", NO_MODEL);
     io.modelArray(set);
     for (int m = 0; m < set.modelNum; m++) {
         io.startModel(m);
@@ -167,11 +167,11 @@ public:
         field = static_cast<int32_t>(in_.le32());
     }
 
-    void count(int &field, int lo, int hi, const char *name, int modelId)
+    void count(int &field, int lo, capacity what, const char *name, int modelId)
     {
         integer(field);
-        if (field < lo || field > hi)
-            in_.stoppedAt(integerAt_, countRefused(in_.path(), name, modelId, field, lo, hi));
+        if (!withinCapacity(what, field, lo))
+            in_.stoppedAt(integerAt_, countRefused(in_.path(), name, modelId, field, lo, capacityOf(what)));
     }
 
     // modelNum is weighed against the rest of the file before anything is allocated, so a
@@ -224,10 +224,10 @@ private:
 
 class fieldWriter {
 public:
-    explicit fieldWriter(const char *path) : out_(path, "wb") {}
+    explicit fieldWriter(const char *path) : out_(path, "wb", true) {}
 
     void integer(int value) { out_.putLE32(static_cast<uint32_t>(value)); }
-    void count(int value, int, int, const char *, int) { integer(value); }
+    void count(int value, int, capacity, const char *, int) { integer(value); }
     void modelArray(const hmmSet &) {}
     void startModel(int) {}
     void name(const char (&str)[MAX_NAME_LEN], int) { out_.write(str, MAX_NAME_LEN); }

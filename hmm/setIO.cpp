@@ -1,10 +1,10 @@
 #include "hmm/setIO.h"
 
 #include <cstdlib>
-#include <cstring>
 
 #include "export/modelFileWriter.h"
 #include "hmm/binaryMacro.h"
+#include "hmm/fileForm.h"
 #include "hmm/textMacroReader.h"
 #include "hmm/textMacroWriter.h"
 #include "utility/fileUtil.h"
@@ -13,16 +13,16 @@ namespace mac2mod {
 
 namespace {
 
+// The macro file forms; a model file is no set to read or write here.
 enum class form { text, binary, other };
 
 form formOf(const std::string &path)
 {
-    const char *extension = fileExtension(path.c_str());
-    if (std::strcmp(extension, "macb") == 0 || std::strcmp(extension, "MACB") == 0)
-        return form::binary;
-    if (std::strcmp(extension, "mac") == 0 || std::strcmp(extension, "MAC") == 0)
-        return form::text;
-    return form::other;
+    switch (fileFormOf(path.c_str())) {
+    case fileForm::text: return form::text;
+    case fileForm::binary: return form::binary;
+    default: return form::other;
+    }
 }
 
 // Line and column of e's offset in its text file.

@@ -16,17 +16,33 @@ inline std::string_view modelName(const hmmModel &model)
     return std::string_view(model.str, strnlen(model.str, MAX_NAME_LEN));
 }
 
-inline bool countOutside(int count, int capacity)
+// The capacities of the fixed records, and the one check of a count against them that every
+// reader, writer and the import make before a count indexes anything. least is the fewest the
+// form in question allows (0 where nothing more is said).
+enum class capacity { streams, vectorSize, states, mixtures };
+
+constexpr int capacityOf(capacity what)
 {
-    return count < 0 || count > capacity;
+    switch (what) {
+    case capacity::streams: return MAX_STREAM_NUM;
+    case capacity::vectorSize: return MAX_PARAM_NUM;
+    case capacity::states: return MAX_STATE_NUM;   // entry and exit states included
+    case capacity::mixtures: return MAX_MIXTURE_NUM;
+    }
+    return 0;
+}
+
+constexpr bool withinCapacity(capacity what, long count, long least = 0)
+{
+    return count >= least && count <= capacityOf(what);
 }
 
 inline void checkSetCounts(const hmmSet &set)
 {
-    if (countOutside(set.streamNum, MAX_STREAM_NUM))
+    if (!withinCapacity(capacity::streams, set.streamNum))
         mac2mod::raisef(1, "Error: streamNum %d is outside 0..%d!\n", set.streamNum, MAX_STREAM_NUM);
     for (int s = 0; s < set.streamNum; s++)
-        if (countOutside(set.vecSize[s], MAX_PARAM_NUM))
+        if (!withinCapacity(capacity::vectorSize, set.vecSize[s]))
             mac2mod::raisef(1, "Error: vecSize[%d] = %d is outside 0..%d!\n", s, set.vecSize[s],
                    MAX_PARAM_NUM);
 }
@@ -36,13 +52,13 @@ inline void checkModelCounts(const hmmSet &set, int m)
 {
     const hmmModel &model = set.model[m];
     std::string_view name = modelName(model);
-    if (countOutside(model.stateNum, MAX_STATE_NUM))
+    if (!withinCapacity(capacity::states, model.stateNum))
         mac2mod::raisef(1, "Error: model %d (%.*s): stateNum %d is outside 0..%d!\n", m,
                static_cast<int>(name.size()), name.data(), model.stateNum, MAX_STATE_NUM);
     for (int e = 0; e < model.stateNum - 2; e++)
         for (int s = 0; s < set.streamNum; s++) {
             int mixtureNum = model.state[e].stream[s].mixtureNum;
-            if (countOutside(mixtureNum, MAX_MIXTURE_NUM))
+            if (!withinCapacity(capacity::mixtures, mixtureNum))
                 mac2mod::raisef(1, "Error: model %d (%.*s), state %d, stream %d: mixtureNum %d is outside 0..%d!\n",
                        m, static_cast<int>(name.size()), name.data(), e + 2, s + 1, mixtureNum,
                        MAX_MIXTURE_NUM);

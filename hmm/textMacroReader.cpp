@@ -7,6 +7,7 @@
 #include <string>
 
 #include "hmm/macroScanner.h"
+#include "hmm/setLimits.h"
 #include "utility/error.h"
 
 namespace {
@@ -162,11 +163,11 @@ public:
             token();
         }
         integer(set_.streamNum);
-        if (set_.streamNum < 1 || set_.streamNum > MAX_STREAM_NUM)
+        if (!withinCapacity(capacity::streams, set_.streamNum, 1))
             refuse([&] { failStreamNum(set_.streamNum); });
         for (int s = 0; s < set_.streamNum; s++) {
             integer(set_.vecSize[s]);
-            if (set_.vecSize[s] < 1 || set_.vecSize[s] > MAX_PARAM_NUM)
+            if (!withinCapacity(capacity::vectorSize, set_.vecSize[s], 1))
                 refuse([&] { failVecSize(s, set_.vecSize[s]); });
         }
         token();
@@ -317,7 +318,7 @@ private:
             refuse([&] { failBeginHmm(m, str1); });
         token();
         integer(model.stateNum);
-        if (model.stateNum < 2 || model.stateNum > MAX_STATE_NUM)
+        if (!withinCapacity(capacity::states, model.stateNum, 2))
             refuse([&] { failStateNum(model.stateNum, m, name_); });
         for (int i = 2; i <= model.stateNum - 1; i++)
             readState(model.state[i - 2], i);
@@ -341,7 +342,7 @@ private:
             for (int s = 0; s < set_.streamNum; s++) {
                 int &mixtureNum = state.stream[s].mixtureNum;
                 integer(mixtureNum);
-                if (mixtureNum > MAX_MIXTURE_NUM)
+                if (mixtureNum > capacityOf(capacity::mixtures))
                     refuse([&] { failMixtureNum(mixtureNum); });
                 if (mixtureNum < 0)
                     refuse([&] { failNegativeMixtureNum(mixtureNum, modelId_, name_, i); });

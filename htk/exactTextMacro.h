@@ -4,7 +4,8 @@
 // without one). The text form holds vectors of 24 values only; another size is refused.
 //
 // This is not writeTextMacro, whose bytes stored files and callers rely on: that writer
-// prints six digits and a header before every component.
+// prints six digits and a header before every component. Both follow one walk of the set
+// (hmm/textMacroWriter.h).
 #pragma once
 
 #include <string>
@@ -16,7 +17,7 @@ namespace mac2mod {
 // The file is written whole or not at all: to a temporary file beside it, renamed when
 // complete. Throws error on a set the form cannot hold and on a failed write.
 void writeExactTextMacro(const macroClass &set, const std::string &path);
-// The same text, in memory.
-std::string exactTextMacro(const macroClass &set);
+// Throws the error writeExactTextMacro would for a set the form cannot hold; writes nothing.
+void checkExactTextMacro(const macroClass &set);
 
 }  // namespace mac2mod

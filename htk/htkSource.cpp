@@ -1,22 +1,13 @@
 #include "htk/htkSource.h"
 
-#include "utility/fileUtil.h"
-
 #include <cctype>
-#include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 #include "htk/htkReal.h"
+#include "utility/byteOrder.h"
 #include "utility/fileUtil.h"
 
 namespace mac2mod::htk {
@@ -26,242 +17,19 @@ namespace {
 // Zero bytes after the file, so that the fast number paths may read a little past its end.
 constexpr size_t PADDING = 32;
 
-struct keywordEntry {
-    int code;
-    const char *name;
-};
-
-const keywordEntry keywords[] = {
-    {BEGINHMM, "BEGINHMM"}, {USE, "USE"}, {ENDHMM, "ENDHMM"}, {NUMMIXES, "NUMMIXES"},
-    {NUMSTATES, "NUMSTATES"}, {STREAMINFO, "STREAMINFO"}, {VECSIZE, "VECSIZE"},
-    {NULLD, "NULLD"}, {POISSOND, "POISSOND"}, {GAMMAD, "GAMMAD"}, {RELD, "RELD"},
-    {GEND, "GEND"}, {DIAGC, "DIAGC"}, {FULLC, "FULLC"}, {XFORMC, "XFORMC"}, {STATE, "STATE"},
-    {TMIX, "TMIX"}, {MIXTURE, "MIXTURE"}, {STREAM, "STREAM"}, {SWEIGHTS, "SWEIGHTS"},
-    {MEAN, "MEAN"}, {VARIANCE, "VARIANCE"}, {INVCOVAR, "INVCOVAR"}, {XFORM, "XFORM"},
-    {GCONST, "GCONST"}, {DURATION, "DURATION"}, {INVDIAGC, "INVDIAGC"}, {TRANSP, "TRANSP"},
-    {DPROB, "DPROB"}, {LLTC, "LLTC"}, {LLTCOVAR, "LLTCOVAR"}, {PROJSIZE, "PROJSIZE"},
-    {XFORMKIND, "XFORMKIND"}, {PARENTXFORM, "PARENTXFORM"}, {NUMXFORMS, "NUMXFORMS"},
-    {XFORMSET, "XFORMSET"}, {LINXFORM, "LINXFORM"}, {OFFSET, "OFFSET"}, {BIAS, "BIAS"},
-    {LOGDET, "LOGDET"}, {BLOCKINFO, "BLOCKINFO"}, {BLOCK, "BLOCK"}, {BASECLASS, "BASECLASS"},
-    {CLASS, "CLASS"}, {XFORMWGTSET, "XFORMWGTSET"}, {CLASSXFORM, "CLASSXFORM"},
-    {MMFIDMASK, "MMFIDMASK"}, {PARAMETERS, "PARAMETERS"}, {NUMCLASSES, "NUMCLASSES"},
-    {ADAPTKIND, "ADAPTKIND"}, {PREQUAL, "PREQUAL"}, {INPUTXFORM, "INPUTXFORM"},
-    {RCLASS, "RCLASS"}, {REGTREE, "REGTREE"}, {NODE, "NODE"}, {TNODE, "TNODE"},
-    {HMMSETID, "HMMSETID"}, {EOFSYM, "EOF"},
-};
-
-// The keywords by code, with their brackets, for messages and for the lookup.
-struct keywordTable {
-    std::string names[128];
-    // Open addressing over a hash of the upper-cased name: a handful of probes at most.
-    static constexpr unsigned SLOTS = 256;
-    int slots[SLOTS];
-
-    static unsigned hash(const char *text, size_t n)
-    {
-        unsigned h = 2166136261u;
-        for (size_t k = 0; k < n; k++)
-            h = (h ^ static_cast<unsigned char>(text[k])) * 16777619u;
-        return h;
-    }
-
-    keywordTable()
-    {
-        for (int &slot : slots)
-            slot = -1;
-        for (const keywordEntry &entry : keywords) {
-            names[entry.code] = std::string("<") + entry.name + ">";
-            unsigned h = hash(entry.name, std::strlen(entry.name)) % SLOTS;
-            while (slots[h] >= 0)
-                h = (h + 1) % SLOTS;
-            slots[h] = entry.code;
-        }
-    }
-
-    int find(const char *upper, size_t n) const
-    {
-        for (unsigned h = hash(upper, n) % SLOTS; slots[h] >= 0; h = (h + 1) % SLOTS) {
-            const std::string &name = names[slots[h]];
-            if (name.size() == n + 2 && std::memcmp(name.data() + 1, upper, n) == 0)
-                return slots[h];
-        }
-        return -1;
-    }
-};
-
-const keywordTable &table()
-{
-    static const keywordTable instance;
-    return instance;
-}
-
-bool binaryCodeKnown(int code)
-{
-    return code <= PROJSIZE || (code >= XFORMKIND && code <= TNODE) || code == HMMSETID;
-}
-
 }  // namespace
 
-const char *keywordName(int code)
+source::source(const std::string &path) : path_(path), bytes_(path, PADDING)
 {
-    if (code >= 0 && code < 128 && !table().names[code].empty())
-        return table().names[code].c_str();
-    if (code == PARMKIND)
-        return "a parameter kind";
-    return "<?>";
+    data_ = bytes_.data();
+    size_ = bytes_.size();
 }
 
-std::string parameterKind(const std::string &upper)
+source::source(const std::string &path, const void *bytes, size_t size)
+    : path_(path), bytes_(bytes, size, PADDING)
 {
-    static const char *const bases[] = {"WAVEFORM", "LPC",   "LPREFC", "LPCEPSTRA",
-                                        "LPDELCEP", "IREFC", "MFCC",   "FBANK",
-                                        "MELSPEC",  "USER",  "DISCRETE", "PLP", "ANON"};
-    static const char qualifierOrder[] = "EDNATCKZ0V";
-    size_t cut = upper.find('_');
-    std::string base = upper.substr(0, cut);
-    bool known = false;
-    for (const char *b : bases)
-        known = known || base == b;
-    if (!known)
-        return "";
-    bool has[sizeof qualifierOrder] = {};
-    if (base == "LPDELCEP") {
-        base = "LPCEPSTRA";
-        has[1] = true;   // _D
-    }
-    while (cut != std::string::npos) {
-        if (cut + 2 != upper.size() && (cut + 2 > upper.size() || upper[cut + 2] != '_'))
-            return "";
-        char q = upper[cut + 1];
-        if (q != 'F') {
-            const char *at = std::strchr(qualifierOrder, q);
-            if (!at || q == 0)
-                return "";
-            has[at - qualifierOrder] = true;
-        }
-        cut = cut + 2 < upper.size() ? cut + 2 : std::string::npos;
-    }
-    for (size_t k = 0; k + 1 < sizeof qualifierOrder; k++)
-        if (has[k])
-            base += std::string("_") + qualifierOrder[k];
-    return base;
-}
-
-namespace {
-
-inline uint32_t bigEndianWord(const unsigned char *p)
-{
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | uint32_t(p[3]);
-}
-
-inline float bigEndianFloat(const unsigned char *p)
-{
-    const uint32_t word = bigEndianWord(p);
-    float v;
-    std::memcpy(&v, &word, 4);
-    return v;
-}
-
-// Four at a time with SSE2 where there is one (x86-64 always has it): bytes swapped within
-// each 16-bit half, then the halves.
-inline void bigEndianFloats(const unsigned char *__restrict p, float *__restrict out, int n)
-{
-    int k = 0;
-#ifdef __SSE2__
-    for (; k + 4 <= n; k += 4) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 4 * k));
-        v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
-        v = _mm_shufflehi_epi16(_mm_shufflelo_epi16(v, _MM_SHUFFLE(2, 3, 0, 1)), _MM_SHUFFLE(2, 3, 0, 1));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + k), v);
-    }
-#endif
-    for (; k < n; k++) {
-        uint32_t word;
-        std::memcpy(&word, p + 4 * k, 4);
-        word = __builtin_bswap32(word);
-        std::memcpy(out + k, &word, 4);
-    }
-}
-
-}  // namespace
-
-source::source(const std::string &path) : path_(path)
-{
-    load();
-}
-
-source::source(const std::string &path, const void *bytes, size_t size) : path_(path)
-{
-    owned_.assign(static_cast<const char *>(bytes), static_cast<const char *>(bytes) + size);
-    owned_.resize(size + PADDING, 0);
-    data_ = owned_.data();
-    size_ = size;
-}
-
-source::~source()
-{
-    if (map_)
-        ::munmap(map_, mapLength_);
-}
-
-void source::load()
-{
-    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        throw error(path_ + ": cannot open: " + std::strerror(errno) + "\n", 1);
-    struct stat info;
-    if (fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-        ::close(fd);
-        throw error(path_ + ": cannot read: it is a folder\n", 1);
-    }
-    // A regular file is mapped, with zero pages after it for the padding: no copy, and its
-    // pages come from the page cache as they are read.
-    if (S_ISREG(info.st_mode) && info.st_size > 0) {
-        const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-        const size_t size = static_cast<size_t>(info.st_size);
-        const size_t length = (size + PADDING + page - 1) / page * page;
-        const size_t fileLength = (size + page - 1) / page * page;
-        void *area = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (area != MAP_FAILED) {
-            void *file = ::mmap(area, fileLength, PROT_READ, MAP_PRIVATE | MAP_FIXED | MAP_POPULATE, fd, 0);
-            if (file != MAP_FAILED) {
-                ::close(fd);
-                map_ = area;
-                mapLength_ = length;
-                data_ = static_cast<const char *>(area);
-                size_ = size;
-                return;
-            }
-            ::munmap(area, length);
-        }
-    }
-    size_t capacity = 1 << 16;
-    if (S_ISREG(info.st_mode) && info.st_size > 0)
-        capacity = static_cast<size_t>(info.st_size) + 1;
-    owned_.resize(capacity + PADDING);
-    size_t used = 0;
-    for (;;) {
-        if (used == capacity) {
-            capacity *= 2;
-            owned_.resize(capacity + PADDING);
-        }
-        ssize_t n = ::read(fd, owned_.data() + used, capacity - used);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            int saved = errno;
-            ::close(fd);
-            throw error(path_ + ": cannot read: " + std::strerror(saved) + "\n", 1);
-        }
-        if (n == 0)
-            break;
-        used += static_cast<size_t>(n);
-    }
-    ::close(fd);
-    owned_.resize(used + PADDING);
-    std::memset(owned_.data() + used, 0, PADDING);
-    data_ = owned_.data();
-    size_ = used;
+    data_ = bytes_.data();
+    size_ = bytes_.size();
 }
 
 size_t source::modelHeaderBound(size_t *likely) const
@@ -367,7 +135,7 @@ void source::read(symbol &s)
             cutShort(s.offset, "a keyword");
         pos_ = p + 1;
         s.kind = symbol::keyword;
-        s.code = table().find(upper, n);
+        s.code = keywordCode(upper, n);
         if (s.code < 0) {
             s.text = parameterKind(std::string(upper, n));
             if (s.text.empty())
@@ -386,7 +154,7 @@ void source::read(symbol &s)
             cutShort(s.offset, "a binary keyword");
         seenBinary_ = true;
         int code = static_cast<unsigned char>(data_[pos_ + 1]);
-        if (!binaryCodeKnown(code))
+        if (!binaryKeywordKnown(code))
             fail(s.offset, "unknown binary keyword code %d", code);
         pos_ += 2;
         s.kind = symbol::keyword;
@@ -482,7 +250,7 @@ uint32_t source::binary32(long at)
         cutShort(at, "a binary number");
     const unsigned char *p = reinterpret_cast<const unsigned char *>(data_ + at);
     return little_ ? (uint32_t(p[3]) << 24) | (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | uint32_t(p[0])
-                   : bigEndianWord(p);
+                   : getBE32(p);
 }
 
 int source::integer(bool binary)
@@ -549,7 +317,7 @@ void source::reals(bool binary, float *out, int n)
                 std::memcpy(out + k, &word, 4);
             }
         else
-            bigEndianFloats(reinterpret_cast<const unsigned char *>(data_ + pos_), out, n);
+            getBE32Floats(reinterpret_cast<const unsigned char *>(data_ + pos_), out, n);
         pos_ += bytes;
         return;
     }
@@ -596,7 +364,7 @@ bool source::binaryMixture(int &index, float &weight, long &at)
     peeked_ = false;
     at = static_cast<long>(p);
     index = static_cast<int16_t>((b[2] << 8) | b[3]);
-    weight = bigEndianFloat(b + 4);
+    weight = bitsFloat(getBE32(b + 4));
     pos_ = p + 8;
     return true;
 }
@@ -614,14 +382,14 @@ int source::binaryGaussian(float *mean, float *variance, float &gconst, int widt
     if (b[0] != ':' || b[1] != MEAN || ((b[2] << 8) | b[3]) != width || v[0] != ':' || v[1] != VARIANCE ||
         ((v[2] << 8) | v[3]) != width)
         return 0;
-    bigEndianFloats(b + 4, mean, width);
-    bigEndianFloats(v + 4, variance, width);
+    getBE32Floats(b + 4, mean, width);
+    getBE32Floats(v + 4, variance, width);
     seenBinary_ = true;
     peeked_ = false;
     p += 2 * vector;
     const unsigned char *g = reinterpret_cast<const unsigned char *>(data_ + p);
     if (p + 6 <= size_ && g[0] == ':' && g[1] == GCONST) {
-        gconst = bigEndianFloat(g + 2);
+        gconst = bitsFloat(getBE32(g + 2));
         pos_ = p + 6;
         return 2;
     }

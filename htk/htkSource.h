@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "utility/error.h"
+#include "utility/paddedFile.h"
 
 namespace mac2mod::htk {
 
@@ -33,6 +34,10 @@ enum keywordCode : int {
 
 // "<MEAN>" for MEAN; "<?>" for a code without a keyword.
 const char *keywordName(int code);
+// The code of an upper-cased text keyword (without its brackets), or -1.
+int keywordCode(const char *upper, size_t n);
+// Whether a binary file may carry code as a keyword.
+bool binaryKeywordKnown(int code);
 // HTK's canonical spelling of a parameter kind (qualifiers in the order _E _D _N _A _T _C
 // _K _Z _0 _V), from the upper-cased text between the brackets; "" when it is none.
 std::string parameterKind(const std::string &upper);
@@ -48,10 +53,10 @@ struct symbol {
 
 class source {
 public:
-    // Reads the whole file; a file that cannot be read is refused.
+    // Reads the whole file; a file that cannot be read, or that is not a regular file, is
+    // refused (utility/paddedFile.h).
     explicit source(const std::string &path);
     source(const std::string &path, const void *bytes, size_t size);   // from memory
-    ~source();
     source(const source &) = delete;
     source &operator=(const source &) = delete;
 
@@ -102,7 +107,6 @@ public:
     std::string place(long offset) const;
 
 private:
-    void load();
     void skipSpace()
     {
         while (pos_ < size_ && isSpace(static_cast<unsigned char>(data_[pos_])))
@@ -116,10 +120,8 @@ private:
     [[noreturn]] void cutShort(long at, const char *what) const;
 
     std::string path_;
+    paddedFile bytes_;
     const char *data_ = nullptr;   // the file, then at least PADDING zero bytes
-    std::vector<char> owned_;      // data_ when the file was read, not mapped
-    void *map_ = nullptr;          // data_ when mapped
-    size_t mapLength_ = 0;
     size_t size_ = 0;          // the file's length
     size_t pos_ = 0;
     bool seenBinary_ = false;

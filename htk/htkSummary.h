@@ -25,6 +25,10 @@ struct htkImportSummary {
     int prunedComponents = 0;   // counted by <NUMMIXES> but not in the file
     int zeroWeightComponents = 0;   // in the file with a weight of at most 1.0e-5
     int computedGconsts = 0;    // Gaussians without <GCONST>
+    // Streams left with one component whose weight was not 1.0: it is set to 1.0, as the
+    // converter's reader sets it; and the largest change made so.
+    int weightsSetToOne = 0;
+    float largestWeightChange = 0;
     int unreferencedMacros = 0; // defined and never used (a variance floor, say)
     int skippedMacros = 0;      // adaptation and duration macros read past
     int skippedDurations = 0;   // <DURATION> and ~d in models and states

@@ -5,12 +5,12 @@
 // command line); the libraries' own messages keep standard output and their statuses.
 #pragma once
 
-#include <cstring>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "hmm/fileForm.h"
 #include "utility/fileUtil.h"
 
 struct commandLine {
@@ -52,15 +52,14 @@ void printCounts(const char *title, const std::map<int, int> &counts, const char
 
 enum class macroKind { none, text, binary };
 
-// By extension, as the library's readers are chosen: mac/MAC text, macb/MACB binary.
+// By extension, as the library's readers are chosen (hmm/fileForm.h): a model file is none.
 inline macroKind macroKindOf(const char *path)
 {
-    const char *extension = fileExtension(path);
-    if (std::strcmp(extension, "mac") == 0 || std::strcmp(extension, "MAC") == 0)
-        return macroKind::text;
-    if (std::strcmp(extension, "macb") == 0 || std::strcmp(extension, "MACB") == 0)
-        return macroKind::binary;
-    return macroKind::none;
+    switch (fileFormOf(path)) {
+    case fileForm::text: return macroKind::text;
+    case fileForm::binary: return macroKind::binary;
+    default: return macroKind::none;
+    }
 }
 
 // By extension: mod/MOD is a model file.

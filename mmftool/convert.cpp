@@ -47,8 +47,7 @@ int convertCommand(const commandLine &line)
 {
     const char *in = line.arg(0), *out = line.arg(1);
     macroKind outKind = macroKindOf(out);
-    const char *extension = fileExtension(out);
-    const bool modelFile = std::strcmp(extension, "mod") == 0 || std::strcmp(extension, "MOD") == 0;
+    const bool modelFile = fileFormOf(out) == fileForm::model;
     if (outKind == macroKind::none && !modelFile)
         return usageError(line, "OUT must end in .mac, .macb or .mod");
     if (line.values.count("--table") && !modelFile)

@@ -1,12 +1,10 @@
 // mmftool import FILE... OUT [--table TABLE] [--dry-run]: HTK model files into a text or
 // binary macro file or straight into the model file.
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
 #include <vector>
-#include <unistd.h>
 
 #include "hmm/setIO.h"
 #include "hmm/setLimits.h"
@@ -15,20 +13,6 @@
 #include "mmftool/command.h"
 
 namespace {
-
-enum class importOutput { none, text, binary, model };
-
-importOutput outputOf(const std::string &path)
-{
-    const char *extension = fileExtension(path.c_str());
-    if (std::strcmp(extension, "mod") == 0 || std::strcmp(extension, "MOD") == 0)
-        return importOutput::model;
-    switch (macroKindOf(path.c_str())) {
-    case macroKind::text: return importOutput::text;
-    case macroKind::binary: return importOutput::binary;
-    default: return importOutput::none;
-    }
-}
 
 bool sameFile(const std::string &a, const std::string &b)
 {
@@ -54,6 +38,8 @@ void printSummary(const mac2mod::htkImportSummary &s, const macroClass &set)
                 "<= 1.0e-5\n",
                 s.prunedComponents, s.zeroWeightComponents);
     std::printf("computed: %d GCONSTs\n", s.computedGconsts);
+    std::printf("set to 1.0: %d weights of a stream's lone component (largest change %g)\n", s.weightsSetToOne,
+                static_cast<double>(s.largestWeightChange));
     std::printf("skipped: %d unreferenced macros, %d adaptation or duration macros, %d durations\n",
                 s.unreferencedMacros, s.skippedMacros, s.skippedDurations);
 }
@@ -73,10 +59,10 @@ int importCommand(const commandLine &line)
     std::vector<std::string> inputs(line.args.begin(), line.args.end() - 1);
     const std::string out = line.args.back();
     const bool dryRun = line.has("--dry-run");
-    importOutput kind = outputOf(out);
-    if (kind == importOutput::none)
+    const fileForm kind = fileFormOf(out.c_str());
+    if (kind == fileForm::none)
         return usageError(line, "OUT must end in .mac, .macb or .mod");
-    if (line.values.count("--table") && kind != importOutput::model)
+    if (line.values.count("--table") && kind != fileForm::model)
         return usageError(line, "--table is for a .mod OUT only");
     for (const std::string &in : inputs)
         if (sameFile(in, out))
@@ -87,17 +73,17 @@ int importCommand(const commandLine &line)
     mac2mod::htkImportSummary summary;
     try {
         mac2mod::importHtk(set, inputs, summary);
-        if (kind == importOutput::text)
-            (void)mac2mod::exactTextMacro(set);   // refused here, before anything is written
+        if (kind == fileForm::text)
+            mac2mod::checkExactTextMacro(set);   // refused here, before anything is written
     } catch (const mac2mod::error &e) {
         std::fflush(stdout);
         std::fputs(e.message().c_str(), stderr);
         return 1;
     }
-    if (kind == importOutput::model && !hasSil(set))
+    if (kind == fileForm::model && !hasSil(set))
         return toolError(line, "the set has no model named \"sil\", which the model file begins with; "
                                "nothing is written\n");
-    if (kind == importOutput::model && !dryRun && !std::filesystem::is_regular_file(table))
+    if (kind == fileForm::model && !dryRun && !std::filesystem::is_regular_file(table))
         return toolError(line, "cannot open the table \"%s\"\n", table.c_str());
     if (dryRun) {
         printSummary(summary, set);
@@ -106,25 +92,12 @@ int importCommand(const commandLine &line)
     }
     try {
         switch (kind) {
-        case importOutput::text:
+        case fileForm::text:
             mac2mod::writeExactTextMacro(set, out);
             break;
-        case importOutput::binary: {
-            // Beside OUT under a name of its own, renamed when complete: an earlier OUT stays
-            // as it was if the write fails.
-            const std::string temporary = out + ".import" + std::to_string(getpid()) + ".macb";
-            try {
-                mac2mod::writeSet(set, temporary);
-            } catch (...) {
-                std::remove(temporary.c_str());
-                throw;
-            }
-            if (std::rename(temporary.c_str(), out.c_str()) != 0) {
-                std::remove(temporary.c_str());
-                return toolError(line, "cannot write \"%s\"\n", out.c_str());
-            }
+        case fileForm::binary:
+            mac2mod::writeSet(set, out);
             break;
-        }
         default:
             mac2mod::writeModelFile(set, table, out);
             break;

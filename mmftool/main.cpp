@@ -9,6 +9,7 @@
 
 #include "mmftool/command.h"
 #include "utility/error.h"
+#include "utility/signalCleanup.h"
 
 namespace {
 
@@ -164,6 +165,7 @@ int toolError(const commandLine &line, const char *format, ...)
 
 int main(int argc, char **argv)
 {
+    mac2mod::guardOutputFiles();
     std::string name = argc > 1 ? argv[1] : "";
     if (name == "--help") {
         printUsage(stdout);

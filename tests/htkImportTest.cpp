@@ -12,6 +12,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include <csignal>
+#include <sys/stat.h>
 
 #include "hmm/macroClass.h"
 #include "hmm/setIO.h"
@@ -793,4 +795,112 @@ TEST(htkImportTool, convertWritesTheModelFileInTheOrderOfTable)
     ASSERT_EQ(r.status, 0) << r.err << r.out;
     EXPECT_EQ(readFile(f.dir.file("set.mod")), f.expected());
     EXPECT_EQ(run(f.dir.path(), {tool, "convert", "set.macb", "x.macb", "--table", "order.txt"}).status, 2);
+}
+
+// ---- What HTK's loader refuses, takes or changes, and the tool's safety ----
+
+TEST(htkImportRefusals, whatHtksLoaderRefusesIsRefusedWithItsPlace)
+{
+    const std::string set = htkSet(3, 2);
+    const std::string twoStates = "~h \"b\"\n<BEGINHMM>\n<NUMSTATES> 2\n<TRANSP> 2\n 0.0 1.0\n 0.0 0.0\n<ENDHMM>\n";
+    const std::string row = "<TRANSP> 3\n 0.0 1.0 0.0\n";
+    struct refusalCase {
+        const char *what;
+        std::string text, place, word;
+    };
+    const refusalCase cases[] = {
+        {"no emitting state", set + twoStates, "set.mmf:", "2 states"},
+        {"a probability above 1", replaceFirst(set, row, "<TRANSP> 3\n 0.0 1.5 -0.5\n"), "set.mmf:", "1.5"},
+        {"a probability below 0", replaceFirst(set, row, "<TRANSP> 3\n 0.0 -0.5 1.5\n"), "set.mmf:", "-0.5"},
+        {"a NaN probability", replaceFirst(set, row, "<TRANSP> 3\n 0.0 nan 1.0\n"), "set.mmf:", "nan"},
+        {"a weight above 1", replaceFirst(replaceFirst(set, "<MIXTURE> 1 5.000000e-01", "<MIXTURE> 1 1.5"),
+                                          "<MIXTURE> 2 5.000000e-01", "<MIXTURE> 2 -0.5"), "set.mmf:", "1.5"},
+        {"a NaN weight", replaceFirst(set, "<MIXTURE> 1 5.000000e-01", "<MIXTURE> 1 nan"), "set.mmf:", "nan"},
+    };
+    for (const refusalCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string message = refusal(c.text);
+        EXPECT_EQ(message.rfind(c.place, 0), 0u) << message;
+        EXPECT_NE(message.find(c.word), std::string::npos) << message;
+    }
+}
+
+// A state's first stream may come without <STREAM> 1, in a set of several streams too.
+TEST(htkImport, aFirstStreamWithoutItsHeaderIsStreamOne)
+{
+    std::string stream = "<MEAN> 2\n 1.0 2.0\n<VARIANCE> 2\n 1.0 1.0\n";
+    auto setOf = [&](const std::string &first) {
+        return "~o <STREAMINFO> 2 2 2 <VECSIZE> 4 <USER>\n~h \"a\"\n<BEGINHMM>\n<NUMSTATES> 3\n<STATE> 2\n" + first +
+               stream + "<STREAM> 2\n" + stream + "<TRANSP> 3\n 0 1 0\n 0 0.5 0.5\n 0 0 0\n<ENDHMM>\n";
+    };
+    macroClass given, omitted;
+    importText(given, setOf("<STREAM> 1\n"));
+    importText(omitted, setOf(""));
+    EXPECT_TRUE(sameRecords(given.MMF, omitted.MMF));
+    EXPECT_NE(refusal(setOf("<STREAM> 2\n" + stream)), "") << "a stream given twice";
+}
+
+// A stream left with one component gets the weight 1.0, as the converter's reader gives it;
+// the summary says how many and by how much at most.
+TEST(htkImport, loneWeightsSetToOneAreCounted)
+{
+    mac2mod::htkImportSummary summary;
+    macroClass kept, changed;
+    importText(kept, htkSet(3, 2), &summary);
+    EXPECT_EQ(summary.weightsSetToOne, 0);
+    std::string lone = replaceFirst(replaceFirst(htkModel("a", 3, 2), "<MIXTURE> 1 5.000000e-01", "<MIXTURE> 1 0.995"),
+                                    "<MIXTURE> 2 5.000000e-01", "<MIXTURE> 2 1.0e-06");
+    importText(changed, htkHeader() + htkModel("sil", 5, 2) + lone, &summary);
+    EXPECT_EQ(summary.weightsSetToOne, 1);
+    EXPECT_EQ(summary.largestWeightChange, 1.0f - 0.995f);
+    EXPECT_EQ(changed.MMF.model[1].state[0].stream[0].mixture[0].mixtureWeight, 1.0f);
+}
+
+// A device or a pipe named as an HTK file is refused before it is read or opened.
+TEST(htkImportTool, aDeviceOrPipeIsRefusedAtOnce)
+{
+    TempDir dir;
+    std::filesystem::create_symlink("/dev/zero", dir.file("zero.mmf"));
+    ASSERT_EQ(mkfifo(dir.file("pipe.mmf").c_str(), 0600), 0);
+    for (const char *name : {"zero.mmf", "pipe.mmf"}) {
+        toolRun r = run(dir.path(), {tool, "import", name, "out.macb"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, std::string(name) + ": cannot read: it is not a regular file (a device or a pipe)\n");
+    }
+}
+
+// A file-size limit (its signal at the default) ends as the failed write of the file asked
+// for; a signal at any moment leaves the earlier file or the finished one, and nothing else.
+TEST(htkImportTool, aLimitOrASignalLeavesTheEarlierOutputAndNoTemporary)
+{
+    TempDir dir;
+    std::string text = htkHeader() + htkModel("sil", 5, 2);
+    for (int m = 0; m < 1500; m++)
+        text += htkModel("m" + std::to_string(m), 5, 2);
+    writeFile(dir.file("set.mmf"), text);
+    std::string table;
+    for (int m = 0; m < 1500; m++)
+        table += std::to_string(m + 1) + " m" + std::to_string(m) + "\n";
+    writeFile(dir.file("ModelNames.txt"), table);
+    const std::string kept = " set.mmf ModelNames.txt out.mod out.macb out.mac ";
+    for (const char *out : {"out.mod", "out.macb", "out.mac"}) {
+        SCOPED_TRACE(out);
+        writeFile(dir.file(out), "earlier");
+        toolRun r = run(dir.path(), {"/bin/sh", "-c", "trap - XFSZ; ulimit -f 1; exec \"$@\"", "sh", tool, "import",
+                                     "set.mmf", out});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "Error: cannot write \"" + std::string(out) + "\".\n");
+        EXPECT_EQ(readFile(dir.file(out)), "earlier");
+        for (int signal : {SIGTERM, SIGINT, SIGHUP})
+            for (const char *delay : {"0.02", "0.1", "0.3"}) {
+                std::string script = "\"$@\" >/dev/null & sleep " + std::string(delay) + "; kill -" +
+                                     std::to_string(signal) + " $!; wait $!";
+                run(dir.path(), {"/bin/sh", "-c", script, "sh", tool, "import", "set.mmf", out});
+                for (const auto &entry : std::filesystem::directory_iterator(dir.path()))
+                    EXPECT_NE(kept.find(" " + entry.path().filename().string() + " "), std::string::npos)
+                        << entry.path();
+                std::string now = readFile(dir.file(out));
+                EXPECT_TRUE(now == "earlier" || now.size() > 100000u) << now.size();
+            }
+    }
 }

@@ -128,3 +128,14 @@ TEST(outputFile, longNameStillReplaces)
     EXPECT_EQ(readFile(path), "abc");
     EXPECT_EQ(entriesIn(dir.path()), 1u);
 }
+
+// A device at the target is written to, not replaced by a renamed file.
+TEST(outputFile, aDeviceIsWrittenToNotReplaced)
+{
+    outputFile out("/dev/null", "wb", true);
+    out.write("abc", 3);
+    out.close();
+    struct stat info;
+    ASSERT_EQ(stat("/dev/null", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+}

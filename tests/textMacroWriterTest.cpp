@@ -390,3 +390,32 @@ TEST(textMacroWriter, countsBeyondCapacityAreRefusedBeforeAnyOutput)
         EXPECT_FALSE(fileExists(path));
     }
 }
+
+// The numbers are printf's digits for every kind of float: negative zero, subnormals, the
+// edges of the range, infinities and NaNs of both signs, in both text forms.
+TEST(textMacroWriter, everyKindOfFloatIsWrittenAsPrintfWritesIt)
+{
+    const float specials[] = {-0.0f, 1e-45f, -1.17549421e-38f, 1.17549435e-38f, 3.40282347e38f, -1e-3f,
+                              0.1f, 123456.5f, 9.9999995e-5f, INFINITY, -INFINITY, NAN, -NAN, 8388609.0f};
+    const int n = static_cast<int>(sizeof specials / sizeof specials[0]);
+    ASSERT_LE(n, MAX_PARAM_NUM);
+    macroClass set;
+    makeSet(set, 1, {MAX_PARAM_NUM}, "<VECSIZE> 24<NULLD><USER><DIAGC>");
+    hmmModel &model = makeModel(set, 0, "a", 3);
+    hmmMixture &mixture = model.state[0].stream[0].mixture[0];
+    model.state[0].stream[0].mixtureNum = 1;
+    mixture.mixtureWeight = 1;
+    std::copy(specials, specials + n, mixture.mean);
+    std::string converter = " ", exact = " ";
+    char text[64];
+    for (int i = 0; i < MAX_PARAM_NUM; i++) {
+        std::snprintf(text, sizeof text, " %e", static_cast<double>(mixture.mean[i]));
+        converter += text;
+        std::snprintf(text, sizeof text, " %.9g", static_cast<double>(mixture.mean[i]));
+        exact += text;
+    }
+    TempDir dir;
+    writeTextMacroWalk(set.MMF, dir.file("exact.mac").c_str(), textDialect::exact);
+    EXPECT_NE(writtenText(set).find("<MEAN> 24\n" + converter.substr(1) + "\n"), std::string::npos);
+    EXPECT_NE(readFile(dir.file("exact.mac")).find("<MEAN> 24\n" + exact.substr(1) + "\n"), std::string::npos);
+}

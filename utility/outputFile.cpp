@@ -49,6 +49,11 @@ FILE *openTemporaryBeside(const std::string &target, std::string &name)
 outputFile::outputFile(const char *path, const char *mode, bool replace, const char *openFailure)
     : target_(path), written_(path), stream_(nullptr), buffer_(new char[BUFFER_SIZE])
 {
+    // A device or a pipe at the target is written to, not replaced: a file renamed over it
+    // would take its place (/dev/null, for one, when run as root).
+    struct stat existing;
+    if (replace && stat(path, &existing) == 0 && !S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode))
+        replace = false;
     if (replace) {
         stream_ = openTemporaryBeside(target_, written_);
         if (stream_)

@@ -4,7 +4,8 @@
 //
 // With replace set, the bytes go to a temporary file beside the target, which is renamed
 // over the target only once it is complete: a failed run leaves an earlier file untouched,
-// and the new file keeps the earlier one's permissions.
+// and the new file keeps the earlier one's permissions. A device or pipe at the target is
+// written to directly.
 #pragma once
 
 #include <cstddef>

@@ -37,6 +37,12 @@ void removeTemporariesOnSignals()
         std::signal(signal, removeAndEnd);
 }
 
+void guardOutputFiles()
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    removeTemporariesOnSignals();
+}
+
 temporaryNote::temporaryNote(const std::string &path) : slot_(-1)
 {
     if (path.size() >= NAME_MAX_BYTES)

@@ -1,6 +1,7 @@
 // Temporary files that a signal ending the process must not leave behind. outputFile notes
 // the temporary file it writes while it exists; a program that wants such files removed when
-// SIGINT, SIGTERM or SIGHUP ends it calls removeTemporariesOnSignals once (the converter does).
+// SIGINT, SIGTERM or SIGHUP ends it calls removeTemporariesOnSignals once, or, at its start,
+// guardOutputFiles, which every program of the project calls.
 #pragma once
 
 #include <string>
@@ -8,6 +9,11 @@
 namespace mac2mod {
 
 void removeTemporariesOnSignals();
+
+// A program's start: a file-size limit ends a write as a failed write (its signal ignored),
+// reported as "cannot write" for the file asked for, and a signal that ends the run removes
+// the temporaries first. Either way an earlier output file stays as it was.
+void guardOutputFiles();
 
 // Notes path for the life of the object. At most a few files are noted at once; a file
 // beyond them goes unnoted.

@@ -1,0 +1,185 @@
+// The import's reading of a stream's components and of each Gaussian's mean, variance and
+// constant, inline or by reference.
+#include "htk/htkImporter.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace mac2mod::htk {
+
+namespace {
+
+// The Gaussian's constant as HTK computes it: in single precision (htk-mmf.md, section 8.1).
+float computeGconst(const float *variance, int n)
+{
+    float sum = static_cast<float>(n * std::log(6.28318530717959));
+    for (int i = 0; i < n; i++)
+        sum += variance[i] <= 2.45e-308 ? -1.0e10f : static_cast<float>(std::log(static_cast<double>(variance[i])));
+    return sum;
+}
+
+}  // namespace
+
+void importer::readStream(source &in, hmmStream &stream, int s, int numMixes, const char *where)
+{
+    const symbol &p = in.peek();
+    const long streamAt = p.offset;
+    if (p.kind == symbol::keyword && (p.code == TMIX || p.code == DPROB))
+        in.fail(p.offset, "%s: %s: %s models cannot be represented", where, keywordName(p.code),
+                p.code == TMIX ? "tied-mixture" : "discrete");
+    if (p.kind == symbol::end)
+        in.fail(p.offset, "the file is cut short: %s ends before its Gaussians", where);
+
+    gathered g;
+    if (!(p.kind == symbol::keyword && p.code == MIXTURE)) {
+        hmmMixture &mixture = slotFor(g, stream, 1);
+        readGaussian(in, mixture, width(s), where);
+        mixture.mixtureWeight = 1.0f;
+        g.sum = 1.0;
+    } else {
+        for (;;) {
+            long at;
+            int k;
+            float weight;
+            if (!in.binaryMixture(k, weight, at)) {
+                const symbol &q = in.peek();
+                if (q.kind != symbol::keyword || q.code != MIXTURE)
+                    break;
+                at = q.offset;
+                bool binary = q.binary;
+                in.take();
+                k = in.integer(binary);
+                weight = in.real(binary);
+            }
+            if (k < 1 || k > numMixes)
+                in.fail(at, "%s: <MIXTURE> %d is outside 1..%d (<NUMMIXES>)", where, k, numMixes);
+            if (!isProbability(weight))
+                in.fail(at, "%s: <MIXTURE> %d has the weight %g, not a probability (0 to 1)", where, k, weight);
+            hmmMixture &mixture = slotFor(g, stream, k);
+            readGaussian(in, mixture, width(s), where);
+            mixture.mixtureWeight = weight;
+            g.sum += weight;
+        }
+    }
+    checkWeights(in, streamAt, g.sum, "the component weights", where);
+    keepComponents(in, streamAt, g, stream, s, numMixes, where);
+}
+
+// Components go straight into the stream while their numbers rise and fit; anything else
+// (a number out of order or repeated, more than the record holds) moves them all to the
+// scratch list, which keepComponents sorts.
+hmmMixture &importer::slotFor(gathered &g, hmmStream &stream, int k)
+{
+    if (!g.spilled) {
+        if (g.count < MAX_MIXTURE_NUM && (g.count == 0 || g.indices[g.count - 1] < k)) {
+            g.indices[g.count] = k;
+            return stream.mixture[g.count++];
+        }
+        scratch_.clear();
+        for (int j = 0; j < g.count; j++)
+            scratch_.push_back(component{g.indices[j], stream.mixture[j]});
+        g.spilled = true;
+    }
+    for (component &c : scratch_)
+        if (c.index == k) {   // a second component of one number replaces the first
+            g.sum -= c.mixture.mixtureWeight;
+            return c.mixture;
+        }
+    scratch_.push_back(component{k, {}});
+    return scratch_.back().mixture;
+}
+
+// Reads <MEAN>/<VARIANCE> n and its values into values; returns n. width 0: any length the
+// record holds; else exactly width.
+int importer::readVector(source &in, const symbol &head, float *values, int width, const char *what)
+{
+    int n = in.integer(head.binary);
+    if (!withinCapacity(capacity::vectorSize, n, 1))
+        in.fail(head.offset, "a %s of %d values: the set holds vectors of 1 to %d values", what, n, MAX_PARAM_NUM);
+    if (width && n != width)
+        in.fail(head.offset, "a %s of %d values in a stream of %d", what, n, width);
+    in.reals(head.binary, values, n);
+    return n;
+}
+
+// Reads a Gaussian (mean, variance, constant) into mixture, its weight untouched; returns its
+// vector length. width 0 (a ~m body): any length, the same for mean and variance.
+int importer::readGaussian(source &in, hmmMixture &mixture, int width, const char *where)
+{
+    if (width) {
+        switch (in.binaryGaussian(mixture.mean, mixture.variance, mixture.gconst, width)) {
+        case 2:
+            return width;
+        case 1:
+            mixture.gconst = computeGconst(mixture.variance, width);
+            summary_.computedGconsts++;
+            return width;
+        default:
+            break;
+        }
+    }
+    symbol p = in.next();
+    if (p.kind == symbol::keyword && p.code == RCLASS) {
+        in.integer(p.binary);
+        p = in.next();
+    }
+    if (p.kind == symbol::macro && p.letter == 'm') {
+        definition &d = use(in, p);
+        const gaussianMacro &g = gaussians_[d.index];
+        if (width && g.n != width)
+            in.fail(p.offset, "%s: ~m \"%s\" has vectors of %d values in a stream of %d", where, p.text.c_str(), g.n,
+                    width);
+        const float weight = mixture.mixtureWeight;
+        mixture = g.mixture;
+        mixture.mixtureWeight = weight;
+        summary_.inlinedMixtures++;
+        return g.n;
+    }
+    int n = 0;
+    if (p.kind == symbol::macro && p.letter == 'u') {
+        definition &d = use(in, p);
+        const vectorMacro &v = vectors_[d.index];
+        if (width && v.n != width)
+            in.fail(p.offset, "%s: ~u \"%s\" has %d values in a stream of %d", where, p.text.c_str(), v.n, width);
+        std::memcpy(mixture.mean, v.values, sizeof(float) * v.n);
+        n = v.n;
+        summary_.inlinedMeans++;
+    } else if (p.kind == symbol::keyword && p.code == MEAN) {
+        n = readVector(in, p, mixture.mean, width, "mean");
+    } else if (p.kind == symbol::end) {
+        in.fail(p.offset, "the file is cut short: %s ends before a <MEAN>", where);
+    } else {
+        in.fail(p.offset, "%s: expected <MEAN>, ~u or ~m, found %s", where, describe(p).c_str());
+    }
+    symbol c = in.next();
+    if (c.kind == symbol::macro && c.letter == 'v') {
+        definition &d = use(in, c);
+        const vectorMacro &v = vectors_[d.index];
+        if (v.n != n)
+            in.fail(c.offset, "%s: ~v \"%s\" has %d values for a mean of %d", where, c.text.c_str(), v.n, n);
+        std::memcpy(mixture.variance, v.values, sizeof(float) * v.n);
+        summary_.inlinedVariances++;
+    } else if (c.kind == symbol::keyword && c.code == VARIANCE) {
+        readVector(in, c, mixture.variance, n, "variance");
+    } else if ((c.kind == symbol::keyword && (c.code == INVCOVAR || c.code == LLTCOVAR || c.code == XFORM)) ||
+               (c.kind == symbol::macro && (c.letter == 'i' || c.letter == 'c' || c.letter == 'x'))) {
+        in.fail(c.offset, "%s: %s: full covariances cannot be represented (diagonal variances only)", where,
+                describe(c).c_str());
+    } else if (c.kind == symbol::end) {
+        in.fail(c.offset, "the file is cut short: %s ends before a <VARIANCE>", where);
+    } else {
+        in.fail(c.offset, "%s: expected <VARIANCE> or ~v, found %s", where, describe(c).c_str());
+    }
+    const symbol &g = in.peek();
+    if (g.kind == symbol::keyword && g.code == GCONST) {
+        bool binary = g.binary;
+        in.take();
+        mixture.gconst = in.real(binary);
+    } else {
+        mixture.gconst = computeGconst(mixture.variance, n);
+        summary_.computedGconsts++;
+    }
+    return n;
+}
+
+}  // namespace mac2mod::htk

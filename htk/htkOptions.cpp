@@ -1,0 +1,130 @@
+// The import's global options: <STREAMINFO>, <VECSIZE>, the parameter kind and the rest, in
+// ~o or inside the first model, fixed once and compared with any given again.
+#include "htk/htkImporter.h"
+
+namespace mac2mod::htk {
+
+void importer::readOptions(source &in, optionSet &given, bool inModel)
+{
+    for (;;) {
+        const symbol &p = in.peek();
+        if (p.kind != symbol::keyword)
+            return;
+        const long at = p.offset;
+        const bool binary = p.binary;
+        switch (p.code) {
+        case STREAMINFO: {
+            in.take();
+            int n = in.integer(binary);
+            if (n < 1)
+                in.fail(at, "<STREAMINFO> of %d streams", n);
+            if (!withinCapacity(capacity::streams, n))
+                in.fail(at, "%d streams, more than the %d the set holds", n, MAX_STREAM_NUM);
+            given.streamNum = n;
+            for (int s = 0; s < n; s++) {
+                given.width[s] = in.integer(binary);
+                if (!withinCapacity(capacity::vectorSize, given.width[s], 1))
+                    in.fail(at, "stream %d of %d values per vector: the set holds 1 to %d", s + 1,
+                            given.width[s], MAX_PARAM_NUM);
+            }
+            break;
+        }
+        case VECSIZE:
+            in.take();
+            given.vecSize = in.integer(binary);
+            if (given.vecSize < 1 || given.vecSize > MAX_PARAM_NUM * MAX_STREAM_NUM)
+                in.fail(at, "vector size %d: the set holds vectors of 1 to %d values", given.vecSize,
+                        MAX_PARAM_NUM);
+            break;
+        case PROJSIZE: {
+            in.take();
+            int n = in.integer(binary);
+            if (n != 0)
+                in.fail(at, "<PROJSIZE> %d: projected (HLDA) sets cannot be represented", n);
+            break;
+        }
+        case HMMSETID:
+            in.take();
+            in.string();
+            break;
+        case PARMKIND:
+            if (p.text.rfind("DISCRETE", 0) == 0)
+                in.fail(at, "parameter kind <%s>: discrete models cannot be represented", p.text.c_str());
+            given.parmKind = p.text;
+            in.take();
+            break;
+        case DIAGC:
+            given.covKind = DIAGC;
+            in.take();
+            break;
+        case INVDIAGC: case FULLC: case LLTC: case XFORMC:
+            in.fail(at, "covariance kind %s: the set holds diagonal variances (<DIAGC>) only",
+                    keywordName(p.code));
+        case NULLD: case POISSOND: case GAMMAD: case RELD: case GEND:
+            given.durKind = p.code;
+            in.take();
+            break;
+        case INPUTXFORM: case PARENTXFORM:
+            in.fail(at, "%s: models defined over transformed features cannot be represented",
+                    keywordName(p.code));
+        case NUMSTATES:
+            if (inModel)
+                return;
+            in.take();
+            given.numStates = in.integer(binary);
+            break;
+        default:
+            return;
+        }
+    }
+}
+
+void importer::fixOptions(source &in, const optionSet &given, long offset)
+{
+    optionSet o = given;
+    bool any = o.streamNum || o.vecSize || !o.parmKind.empty() || o.covKind >= 0 || o.durKind >= 0;
+    if (!any && optionsFixed_) {
+        if (o.numStates)
+            options_.numStates = o.numStates;
+        return;
+    }
+    if (o.streamNum == 0 && o.vecSize > 0) {
+        o.streamNum = 1;
+        o.width[0] = o.vecSize;
+    }
+    if (o.vecSize == 0)
+        for (int s = 0; s < o.streamNum; s++)
+            o.vecSize += o.width[s];
+    if (!optionsFixed_) {
+        if (o.streamNum == 0)
+            in.fail(offset, "the global options give neither <VECSIZE> nor <STREAMINFO>");
+        int total = 0;
+        for (int s = 0; s < o.streamNum; s++)
+            total += o.width[s];
+        if (total != o.vecSize)
+            in.fail(offset, "<VECSIZE> %d is not the sum %d of the <STREAMINFO> widths", o.vecSize, total);
+        for (int s = 0; s < o.streamNum; s++)
+            if (!withinCapacity(capacity::vectorSize, o.width[s]))
+                in.fail(offset, "vector size %d: the set holds vectors of 1 to %d values", o.width[s],
+                        MAX_PARAM_NUM);
+        if (o.parmKind.empty())
+            in.fail(offset, "the global options give no parameter kind (<MFCC_D_A>, <FBANK>, ...)");
+        options_ = o;
+        if (options_.durKind < 0)
+            options_.durKind = NULLD;
+        optionsFixed_ = true;
+        optionsPlace_ = in.place(offset);
+        return;
+    }
+    bool differ = o.streamNum != options_.streamNum || o.vecSize != options_.vecSize ||
+                  (!o.parmKind.empty() && o.parmKind != options_.parmKind) ||
+                  (o.durKind >= 0 && o.durKind != options_.durKind);
+    for (int s = 0; s < o.streamNum && !differ; s++)
+        differ = o.width[s] != options_.width[s];
+    if (differ)
+        in.fail(offset, "these global options differ from those given at %s", optionsPlace_.c_str());
+    if (o.numStates)
+        options_.numStates = o.numStates;
+}
+
+}  // namespace mac2mod::htk
