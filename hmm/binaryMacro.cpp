@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "hmm/fieldObserver.h"
 #include "hmm/modelArray.h"
 #include "hmm/setLimits.h"
 #include "utility/byteOrder.h"
@@ -99,22 +100,24 @@ private:
     long size_;
 };
 
-// The 50 floats of a mixture record in file order.
+// The 50 floats of a mixture record in file order: component k of stream s of state e of
+// model m.
 template <class Mixture, class Visit>
-void mixtureFields(Mixture &mixture, Visit visit)
+void mixtureFields(Mixture &mixture, Visit visit, int m, int e, int s, int k)
 {
-    visit(mixture.mixtureWeight);
-    for (auto &value : mixture.mean)
-        visit(value);
-    for (auto &value : mixture.variance)
-        visit(value);
-    visit(mixture.gconst);
+    auto site = [&](fieldKind field, int element) { return valueSite{field, m, e, s, k, element}; };
+    visit(mixture.mixtureWeight, site(fieldKind::mixtureWeight, -1));
+    for (int v = 0; v < MAX_PARAM_NUM; v++)
+        visit(mixture.mean[v], site(fieldKind::mean, v));
+    for (int v = 0; v < MAX_PARAM_NUM; v++)
+        visit(mixture.variance[v], site(fieldKind::variance, v));
+    visit(mixture.gconst, site(fieldKind::gconst, -1));
 }
 
 // The order of the fields in the file, followed by both directions. A channel either fills
 // the fields from the file or sends them to it; the reading channel checks every count
 // before the count drives a loop. A run of n floats is moved as one block; its walk visits
-// exactly n fields in file order.
+// exactly n fields in file order, each with its place in the set.
 template <class Channel, class Model>
 void transferModel(Channel &io, Model &model, int streamNum, int modelId)
 {
@@ -124,21 +127,23 @@ void transferModel(Channel &io, Model &model, int streamNum, int modelId)
         auto &state = model.state[j];
         io.floats(streamNum, [&](auto visit) {
             for (int k = 0; k < streamNum; k++)
-                visit(state.streamWeight[k]);
+                visit(state.streamWeight[k], valueSite{fieldKind::streamWeight, modelId, j, k, -1, -1});
         });
         for (int k = 0; k < streamNum; k++) {
             auto &stream = state.stream[k];
             io.count(stream.mixtureNum, 0, MAX_MIXTURE_NUM, "mixtureNum", modelId);
             io.floats(stream.mixtureNum * MIXTURE_FLOATS, [&](auto visit) {
                 for (int l = 0; l < stream.mixtureNum; l++)
-                    mixtureFields(stream.mixture[l], visit);
+                    mixtureFields(stream.mixture[l], visit, modelId, j, k, l);
             });
+            io.endStream(modelId, j, k, stream.mixtureNum);
         }
     }
     // The first N * N entries of the whole matrix, row by row: not the top-left block.
     io.floats(model.stateNum * model.stateNum, [&](auto visit) {
         for (int i = 0; i < model.stateNum * model.stateNum; i++)
-            visit(model.transProb[i / MAX_STATE_NUM][i % MAX_STATE_NUM]);
+            visit(model.transProb[i / MAX_STATE_NUM][i % MAX_STATE_NUM],
+                  valueSite{fieldKind::transition, modelId, -1, -1, -1, i});
     });
 }
 
@@ -154,12 +159,14 @@ void transferSet(Channel &io, Set &set)
         io.startModel(m);
         transferModel(io, set.model[m], set.streamNum, m);
     }
+    io.endSet();
 }
 
 class fieldReader {
 public:
-    fieldReader(const char *path, FILE *stream, long size, binaryReadProgress *progress)
-        : in_(path, stream, size), progress_(progress) {}
+    fieldReader(const char *path, FILE *stream, long size, binaryReadProgress *progress,
+                fieldObserver *observer)
+        : in_(path, stream, size), progress_(progress), observer_(observer) {}
 
     void integer(int &field)
     {
@@ -200,6 +207,8 @@ public:
         in_.block(str, MAX_NAME_LEN);
         if (!std::memchr(str, '\0', MAX_NAME_LEN))
             in_.stoppedAt(at, nameUnended(in_.path(), modelId));
+        if (observer_)
+            observer_->model(modelId, at);
     }
 
     // A run of n floats, one block of the file, handed to the fields in the order walk visits
@@ -208,18 +217,40 @@ public:
     void floats(int n, Walk walk)
     {
         unsigned char bytes[4 * LONGEST_RUN];
+        const long at = in_.offset();
         in_.block(bytes, 4 * static_cast<size_t>(n));
         const unsigned char *in = bytes;
-        walk([&in](float &field) {
+        if (!observer_) {
+            walk([&in](float &field, const valueSite &) {
+                field = bitsFloat(getLE32(in));
+                in += 4;
+            });
+            return;
+        }
+        walk([&](float &field, const valueSite &site) {
             field = bitsFloat(getLE32(in));
+            observer_->value(site, field, at + (in - bytes));
             in += 4;
         });
+    }
+
+    // The stream's count is the last integer read.
+    void endStream(int modelId, int state, int stream, int given)
+    {
+        if (observer_)
+            observer_->stream(modelId, state, stream, given, integerAt_);
+    }
+    void endSet()
+    {
+        if (observer_)
+            observer_->end(in_.offset());
     }
 
 private:
     byteReader in_;
     long integerAt_ = 0;   // where the last integer or count began
     binaryReadProgress *progress_;
+    fieldObserver *observer_;
 };
 
 class fieldWriter {
@@ -230,6 +261,8 @@ public:
     void count(int value, int, int, const char *, int) { integer(value); }
     void modelArray(const hmmSet &) {}
     void startModel(int) {}
+    void endStream(int, int, int, int) {}
+    void endSet() {}
     void name(const char (&str)[MAX_NAME_LEN], int) { out_.write(str, MAX_NAME_LEN); }
 
     template <class Walk>
@@ -237,7 +270,7 @@ public:
     {
         unsigned char bytes[4 * LONGEST_RUN];
         unsigned char *out = bytes;
-        walk([&out](float field) {
+        walk([&out](float field, const valueSite &) {
             putLE32(out, floatBits(field));
             out += 4;
         });
@@ -253,9 +286,9 @@ private:
 }  // namespace
 
 void readBinaryMacroStream(hmmSet &set, const char *path, FILE *stream, long size,
-                           binaryReadProgress *progress)
+                           binaryReadProgress *progress, fieldObserver *observer)
 {
-    fieldReader io(path, stream, size, progress);
+    fieldReader io(path, stream, size, progress, observer);
     transferSet(io, set);
 }
 
