@@ -83,7 +83,7 @@ public:
     {
         lint_.findings = found_.take();
         std::error_code error;
-        auto size = std::filesystem::file_size(lint_.path, error);
+        auto size = lint_.binary ? std::filesystem::file_size(lint_.path, error) : 0;
         if (lint_.binary && !error && static_cast<long>(size) > end_)
             lint_.findings.push_back(lint_.at(end_, "trailing-bytes",
                                               formatted("%ld bytes after the last model, which no reader takes",
