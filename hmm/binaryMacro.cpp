@@ -1,5 +1,6 @@
 #include "hmm/binaryMacro.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -100,24 +101,22 @@ private:
     long size_;
 };
 
-// The 50 floats of a mixture record in file order: component k of stream s of state e of
-// model m.
+// The 50 floats of a mixture record in file order.
 template <class Mixture, class Visit>
-void mixtureFields(Mixture &mixture, Visit visit, int m, int e, int s, int k)
+void mixtureFields(Mixture &mixture, Visit visit)
 {
-    auto site = [&](fieldKind field, int element) { return valueSite{field, m, e, s, k, element}; };
-    visit(mixture.mixtureWeight, site(fieldKind::mixtureWeight, -1));
-    for (int v = 0; v < MAX_PARAM_NUM; v++)
-        visit(mixture.mean[v], site(fieldKind::mean, v));
-    for (int v = 0; v < MAX_PARAM_NUM; v++)
-        visit(mixture.variance[v], site(fieldKind::variance, v));
-    visit(mixture.gconst, site(fieldKind::gconst, -1));
+    visit(mixture.mixtureWeight);
+    for (auto &value : mixture.mean)
+        visit(value);
+    for (auto &value : mixture.variance)
+        visit(value);
+    visit(mixture.gconst);
 }
 
 // The order of the fields in the file, followed by both directions. A channel either fills
 // the fields from the file or sends them to it; the reading channel checks every count
 // before the count drives a loop. A run of n floats is moved as one block; its walk visits
-// exactly n fields in file order, each with its place in the set.
+// exactly n fields in file order.
 template <class Channel, class Model>
 void transferModel(Channel &io, Model &model, int streamNum, int modelId)
 {
@@ -127,14 +126,14 @@ void transferModel(Channel &io, Model &model, int streamNum, int modelId)
         auto &state = model.state[j];
         io.floats(streamNum, [&](auto visit) {
             for (int k = 0; k < streamNum; k++)
-                visit(state.streamWeight[k], valueSite{fieldKind::streamWeight, modelId, j, k, -1, -1});
+                visit(state.streamWeight[k]);
         });
         for (int k = 0; k < streamNum; k++) {
             auto &stream = state.stream[k];
             io.count(stream.mixtureNum, 0, MAX_MIXTURE_NUM, "mixtureNum", modelId);
             io.floats(stream.mixtureNum * MIXTURE_FLOATS, [&](auto visit) {
                 for (int l = 0; l < stream.mixtureNum; l++)
-                    mixtureFields(stream.mixture[l], visit, modelId, j, k, l);
+                    mixtureFields(stream.mixture[l], visit);
             });
             io.endStream(modelId, j, k, stream.mixtureNum);
         }
@@ -142,8 +141,7 @@ void transferModel(Channel &io, Model &model, int streamNum, int modelId)
     // The first N * N entries of the whole matrix, row by row: not the top-left block.
     io.floats(model.stateNum * model.stateNum, [&](auto visit) {
         for (int i = 0; i < model.stateNum * model.stateNum; i++)
-            visit(model.transProb[i / MAX_STATE_NUM][i % MAX_STATE_NUM],
-                  valueSite{fieldKind::transition, modelId, -1, -1, -1, i});
+            visit(model.transProb[i / MAX_STATE_NUM][i % MAX_STATE_NUM]);
     });
 }
 
@@ -160,6 +158,33 @@ void transferSet(Channel &io, Set &set)
         transferModel(io, set.model[m], set.streamNum, m);
     }
     io.endSet();
+}
+
+// The site of a field of model m that the walk hands over: its place in the record tells
+// which it is, so the walk itself need not say.
+valueSite siteOf(const hmmModel &model, int m, const float *field)
+{
+    size_t at = static_cast<size_t>(reinterpret_cast<const char *>(field) - reinterpret_cast<const char *>(&model));
+    auto floats = [](size_t bytes) { return static_cast<int>(bytes / sizeof(float)); };
+    if (at >= offsetof(hmmModel, transProb))
+        return {fieldKind::transition, m, -1, -1, -1, floats(at - offsetof(hmmModel, transProb))};
+    at -= offsetof(hmmModel, state);
+    const int e = static_cast<int>(at / sizeof(hmmState));
+    at %= sizeof(hmmState);
+    if (at < offsetof(hmmState, stream))
+        return {fieldKind::streamWeight, m, e, floats(at - offsetof(hmmState, streamWeight)), -1, -1};
+    at -= offsetof(hmmState, stream);
+    const int s = static_cast<int>(at / sizeof(hmmStream));
+    at = at % sizeof(hmmStream) - offsetof(hmmStream, mixture);
+    const int k = static_cast<int>(at / sizeof(hmmMixture));
+    at %= sizeof(hmmMixture);
+    if (at == offsetof(hmmMixture, mixtureWeight))
+        return {fieldKind::mixtureWeight, m, e, s, k, -1};
+    if (at == offsetof(hmmMixture, gconst))
+        return {fieldKind::gconst, m, e, s, k, -1};
+    if (at < offsetof(hmmMixture, variance))
+        return {fieldKind::mean, m, e, s, k, floats(at - offsetof(hmmMixture, mean))};
+    return {fieldKind::variance, m, e, s, k, floats(at - offsetof(hmmMixture, variance))};
 }
 
 class fieldReader {
@@ -191,12 +216,14 @@ public:
             in_.stoppedAt(0, modelNumOutside(in_.path(), set.modelNum, room));
         std::free(set.model);
         set.model = allocateModels(set.modelNum);
+        set_ = &set;
         if (progress_)
             progress_->arrayReady(set.model, set.modelNum);
     }
 
     void startModel(int modelId)
     {
+        modelId_ = modelId;
         if (progress_)
             progress_->reached(modelId);
     }
@@ -216,20 +243,13 @@ public:
     template <class Walk>
     void floats(int n, Walk walk)
     {
+        if (observer_)
+            return observedFloats(n, walk);
         unsigned char bytes[4 * LONGEST_RUN];
-        const long at = in_.offset();
         in_.block(bytes, 4 * static_cast<size_t>(n));
         const unsigned char *in = bytes;
-        if (!observer_) {
-            walk([&in](float &field, const valueSite &) {
-                field = bitsFloat(getLE32(in));
-                in += 4;
-            });
-            return;
-        }
-        walk([&](float &field, const valueSite &site) {
+        walk([&in](float &field) {
             field = bitsFloat(getLE32(in));
-            observer_->value(site, field, at + (in - bytes));
             in += 4;
         });
     }
@@ -247,10 +267,27 @@ public:
     }
 
 private:
+    // The same, each field told to the observer; apart, so that the plain read stays as lean.
+    template <class Walk>
+    [[gnu::noinline]] void observedFloats(int n, Walk walk)
+    {
+        unsigned char bytes[4 * LONGEST_RUN];
+        const long at = in_.offset();
+        in_.block(bytes, 4 * static_cast<size_t>(n));
+        const unsigned char *in = bytes;
+        walk([&](float &field) {
+            field = bitsFloat(getLE32(in));
+            observer_->value(siteOf(set_->model[modelId_], modelId_, &field), field, at + (in - bytes));
+            in += 4;
+        });
+    }
+
     byteReader in_;
     long integerAt_ = 0;   // where the last integer or count began
     binaryReadProgress *progress_;
     fieldObserver *observer_;
+    const hmmSet *set_ = nullptr;
+    int modelId_ = 0;   // of the model being read
 };
 
 class fieldWriter {
@@ -270,7 +307,7 @@ public:
     {
         unsigned char bytes[4 * LONGEST_RUN];
         unsigned char *out = bytes;
-        walk([&out](float field, const valueSite &) {
+        walk([&out](float field) {
             putLE32(out, floatBits(field));
             out += 4;
         });
