@@ -1,5 +1,6 @@
 #include "export/nameTable.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <unordered_map>
 
@@ -15,11 +16,13 @@ static_assert(NAME_KEPT >= MAX_NAME_LEN, "a kept name stays longer than any mode
 
 }  // namespace
 
-std::vector<std::string> readNameTable(const char *path, int modelNum, std::vector<long> *offsets)
+std::vector<std::string> readNameTable(const char *path, int modelNum, std::vector<long> *offsets,
+                                       tableObserver *observer)
 {
     uniqueFile stream(mac2mod::openData(path, "rt"));
     macroScanner scanner(stream.get());
-    std::vector<std::string> nameTable(modelNum);
+    scanner.tap(observer);
+    std::vector<std::string> nameTable(std::max(modelNum, 1));   // "sil" even for no model
     nameTable[0] = "sil";
     if (offsets)
         offsets->assign(1, -1);
@@ -27,13 +30,18 @@ std::vector<std::string> readNameTable(const char *path, int modelNum, std::vect
     for (int k = 1; k < modelNum; k++) {
         // "%d %s": a number that does not read stops the entry before its name.
         int unused;
-        // A name longer than a model's can match none, and is not held whole however long.
+        // A name longer than a model's can match none, and is not held whole however long
+        // (but for an observer).
         bool read = scanner.integer(unused) == macroScanner::ok &&
-                    scanner.token(name, NAME_KEPT) == macroScanner::ok;
-        nameTable[k] = name;
+                    scanner.token(name, observer ? std::string::npos : NAME_KEPT) == macroScanner::ok;
+        nameTable[k].assign(name, 0, NAME_KEPT);
         if (offsets)
             offsets->push_back(read ? scanner.lastStart() : -1);
+        if (observer)
+            observer->entry(k, name, scanner.lastStart(), read);
     }
+    if (observer)
+        observer->after(scanner);
     return nameTable;
 }
 

@@ -1,5 +1,6 @@
 // One binary macro file per input. An accepted set must keep every count inside its
-// capacity, and writing it back must give the bytes the reader took, in the same order.
+// capacity, and writing it back must give the bytes the reader took, in the same order. A
+// read with an observer must end as the plain one, and tell each value at its bytes.
 #include <cstdio>
 
 #include "fuzzSupport.h"
@@ -18,9 +19,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     inputGuard guard;
     writeInput(path, data, size);
     {
-        macroClass set;
-        if (runGuarded([&] { mac2mod::readSet(set, path); }).completed) {
+        macroClass set, watched;
+        checkingObserver seen;
+        outcome plain = runGuarded([&] { mac2mod::readSet(set, path); });
+        outcome observed = runGuarded([&] { mac2mod::readSet(watched, path, &seen); });
+        if (!sameOutcome(plain, observed))
+            std::abort();
+        if (plain.completed) {
             checkSetCapacities(set.MMF);
+            seen.check(watched.MMF, data, size, true);
             if (!runGuarded([&] { mac2mod::writeSet(set, copyPath); }).completed)
                 std::abort();
             std::string copy = readWhole(copyPath);

@@ -1,4 +1,5 @@
 #include "fuzzSupport.h"
+#include "utility/byteOrder.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -101,6 +102,58 @@ void checkSetCapacities(const hmmSet &set)
                 if (mixtureNum < 0 || mixtureNum > MAX_MIXTURE_NUM)
                     fail("mixtureNum");
             }
+    }
+}
+
+// A refused read may tell a value that did not convert at the place of the one before; only
+// an accepted read is held to the order.
+void checkingObserver::model(int m, long offset)
+{
+    ordered_ = ordered_ && m == models_++ && offset > last_;
+    last_ = offset;
+}
+
+void checkingObserver::value(const valueSite &site, float value, long offset)
+{
+    ordered_ = ordered_ && offset > last_ && site.model == models_ - 1;
+    last_ = offset;
+    values_.push_back({site, value, offset});
+}
+
+void checkingObserver::stream(int m, int e, int s, int given, long countsOffset)
+{
+    ordered_ = ordered_ && m == models_ - 1 && e >= 0 && s >= 0 && given >= 0 && countsOffset > 0;
+}
+
+namespace {
+
+const float &heldAt(const hmmSet &set, const valueSite &site)
+{
+    const hmmModel &model = set.model[site.model];
+    if (site.field == fieldKind::transition)
+        return model.transProb[site.element / MAX_STATE_NUM][site.element % MAX_STATE_NUM];
+    const hmmState &state = model.state[site.state];
+    if (site.field == fieldKind::streamWeight)
+        return state.streamWeight[site.stream];
+    const hmmMixture &mixture = state.stream[site.stream].mixture[site.mixture];
+    switch (site.field) {
+    case fieldKind::mixtureWeight: return mixture.mixtureWeight;
+    case fieldKind::mean: return mixture.mean[site.element];
+    case fieldKind::variance: return mixture.variance[site.element];
+    default: return mixture.gconst;
+    }
+}
+
+}  // namespace
+
+void checkingObserver::check(const hmmSet &set, const uint8_t *data, size_t size, bool binary) const
+{
+    if (!ordered_ || models_ != set.modelNum || last_ >= static_cast<long>(size))
+        std::abort();
+    for (const told &t : values_) {
+        if (floatBits(heldAt(set, t.site)) != floatBits(t.value) ||
+            (binary && getLE32(data + t.offset) != floatBits(t.value)))
+            std::abort();
     }
 }
 

@@ -1,6 +1,7 @@
-// One text macro file per input, read twice: in order on this thread, and in two or three
-// pieces side by side. Both reads must agree: the same set, or the same refusal at the same
-// place. An accepted set must keep every count inside its capacity.
+// One text macro file per input, read three times: in order on this thread, in two or three
+// pieces side by side, and in order with an observer. The reads must agree: the same set, or
+// the same refusal at the same place. An accepted set must keep every count inside its
+// capacity, and what the observer was told must be what the set holds.
 #include <cstring>
 
 #include "fuzzSupport.h"
@@ -8,9 +9,9 @@
 
 namespace {
 
-outcome readText(macroClass &set, const std::string &path, int pieces)
+outcome readText(macroClass &set, const std::string &path, int pieces, fieldObserver *observer = nullptr)
 {
-    return runGuarded([&] { readTextMacroFile(set.MMF, path.c_str(), pieces); });
+    return runGuarded([&] { readTextMacroFile(set.MMF, path.c_str(), pieces, observer); });
 }
 
 bool sameSet(const hmmSet &a, const hmmSet &b)
@@ -36,17 +37,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     inputGuard guard;
     writeInput(path, data, size);
     {
-        macroClass inOrder, inPieces;
+        macroClass inOrder, inPieces, watched;
         outcome one = readText(inOrder, path, 1);
         // Fewer than two models are read in one piece anyway: the second read would repeat
         // the first. Three pieces give a piece that must end where the next one starts.
         outcome two = inOrder.MMF.modelNum < 2 ? one : readText(inPieces, path, 2 + size % 2);
-        if (one.completed != two.completed || one.status != two.status || one.offset != two.offset)
+        checkingObserver seen;
+        if (!sameOutcome(one, two) || !sameOutcome(one, readText(watched, path, 0, &seen)))
             std::abort();
         if (one.completed) {
             checkSetCapacities(inOrder.MMF);
             if (inOrder.MMF.modelNum >= 2 && !sameSet(inOrder.MMF, inPieces.MMF))
                 std::abort();
+            if (!sameSet(inOrder.MMF, watched.MMF))
+                std::abort();
+            seen.check(watched.MMF, data, size, false);
         }
     }
     guard.checkNothingLeft({"set.mac"});

@@ -1,10 +1,12 @@
 #include "hmm/binaryMacro.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "hmm/fieldObserver.h"
 #include "hmm/modelArray.h"
 #include "hmm/setLimits.h"
 #include "utility/byteOrder.h"
@@ -133,6 +135,7 @@ void transferModel(Channel &io, Model &model, int streamNum, int modelId)
                 for (int l = 0; l < stream.mixtureNum; l++)
                     mixtureFields(stream.mixture[l], visit);
             });
+            io.endStream(modelId, j, k, stream.mixtureNum);
         }
     }
     // The first N * N entries of the whole matrix, row by row: not the top-left block.
@@ -154,12 +157,41 @@ void transferSet(Channel &io, Set &set)
         io.startModel(m);
         transferModel(io, set.model[m], set.streamNum, m);
     }
+    io.endSet();
+}
+
+// The site of a field of model m that the walk hands over: its place in the record tells
+// which it is, so the walk itself need not say.
+valueSite siteOf(const hmmModel &model, int m, const float *field)
+{
+    size_t at = static_cast<size_t>(reinterpret_cast<const char *>(field) - reinterpret_cast<const char *>(&model));
+    auto floats = [](size_t bytes) { return static_cast<int>(bytes / sizeof(float)); };
+    if (at >= offsetof(hmmModel, transProb))
+        return {fieldKind::transition, m, -1, -1, -1, floats(at - offsetof(hmmModel, transProb))};
+    at -= offsetof(hmmModel, state);
+    const int e = static_cast<int>(at / sizeof(hmmState));
+    at %= sizeof(hmmState);
+    if (at < offsetof(hmmState, stream))
+        return {fieldKind::streamWeight, m, e, floats(at - offsetof(hmmState, streamWeight)), -1, -1};
+    at -= offsetof(hmmState, stream);
+    const int s = static_cast<int>(at / sizeof(hmmStream));
+    at = at % sizeof(hmmStream) - offsetof(hmmStream, mixture);
+    const int k = static_cast<int>(at / sizeof(hmmMixture));
+    at %= sizeof(hmmMixture);
+    if (at == offsetof(hmmMixture, mixtureWeight))
+        return {fieldKind::mixtureWeight, m, e, s, k, -1};
+    if (at == offsetof(hmmMixture, gconst))
+        return {fieldKind::gconst, m, e, s, k, -1};
+    if (at < offsetof(hmmMixture, variance))
+        return {fieldKind::mean, m, e, s, k, floats(at - offsetof(hmmMixture, mean))};
+    return {fieldKind::variance, m, e, s, k, floats(at - offsetof(hmmMixture, variance))};
 }
 
 class fieldReader {
 public:
-    fieldReader(const char *path, FILE *stream, long size, binaryReadProgress *progress)
-        : in_(path, stream, size), progress_(progress) {}
+    fieldReader(const char *path, FILE *stream, long size, binaryReadProgress *progress,
+                fieldObserver *observer)
+        : in_(path, stream, size), progress_(progress), observer_(observer) {}
 
     void integer(int &field)
     {
@@ -184,12 +216,14 @@ public:
             in_.stoppedAt(0, modelNumOutside(in_.path(), set.modelNum, room));
         std::free(set.model);
         set.model = allocateModels(set.modelNum);
+        set_ = &set;
         if (progress_)
             progress_->arrayReady(set.model, set.modelNum);
     }
 
     void startModel(int modelId)
     {
+        modelId_ = modelId;
         if (progress_)
             progress_->reached(modelId);
     }
@@ -200,6 +234,8 @@ public:
         in_.block(str, MAX_NAME_LEN);
         if (!std::memchr(str, '\0', MAX_NAME_LEN))
             in_.stoppedAt(at, nameUnended(in_.path(), modelId));
+        if (observer_)
+            observer_->model(modelId, at);
     }
 
     // A run of n floats, one block of the file, handed to the fields in the order walk visits
@@ -207,6 +243,8 @@ public:
     template <class Walk>
     void floats(int n, Walk walk)
     {
+        if (observer_)
+            return observedFloats(n, walk);
         unsigned char bytes[4 * LONGEST_RUN];
         in_.block(bytes, 4 * static_cast<size_t>(n));
         const unsigned char *in = bytes;
@@ -216,10 +254,40 @@ public:
         });
     }
 
+    // The stream's count is the last integer read.
+    void endStream(int modelId, int state, int stream, int given)
+    {
+        if (observer_)
+            observer_->stream(modelId, state, stream, given, integerAt_);
+    }
+    void endSet()
+    {
+        if (observer_)
+            observer_->end(in_.offset());
+    }
+
 private:
+    // The same, each field told to the observer; apart, so that the plain read stays as lean.
+    template <class Walk>
+    [[gnu::noinline]] void observedFloats(int n, Walk walk)
+    {
+        unsigned char bytes[4 * LONGEST_RUN];
+        const long at = in_.offset();
+        in_.block(bytes, 4 * static_cast<size_t>(n));
+        const unsigned char *in = bytes;
+        walk([&](float &field) {
+            field = bitsFloat(getLE32(in));
+            observer_->value(siteOf(set_->model[modelId_], modelId_, &field), field, at + (in - bytes));
+            in += 4;
+        });
+    }
+
     byteReader in_;
     long integerAt_ = 0;   // where the last integer or count began
     binaryReadProgress *progress_;
+    fieldObserver *observer_;
+    const hmmSet *set_ = nullptr;
+    int modelId_ = 0;   // of the model being read
 };
 
 class fieldWriter {
@@ -230,6 +298,8 @@ public:
     void count(int value, int, capacity, const char *, int) { integer(value); }
     void modelArray(const hmmSet &) {}
     void startModel(int) {}
+    void endStream(int, int, int, int) {}
+    void endSet() {}
     void name(const char (&str)[MAX_NAME_LEN], int) { out_.write(str, MAX_NAME_LEN); }
 
     template <class Walk>
@@ -253,9 +323,9 @@ private:
 }  // namespace
 
 void readBinaryMacroStream(hmmSet &set, const char *path, FILE *stream, long size,
-                           binaryReadProgress *progress)
+                           binaryReadProgress *progress, fieldObserver *observer)
 {
-    fieldReader io(path, stream, size, progress);
+    fieldReader io(path, stream, size, progress, observer);
     transferSet(io, set);
 }
 

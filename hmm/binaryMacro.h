@@ -39,10 +39,12 @@
 
 #include "hmm/macroClass.h"
 
+class fieldObserver;
+
 // Fills an empty set from the file; the set owns the model array afterwards. A file that
 // holds many models has its array's pages made resident on a second thread as the reader
-// goes (binaryMacroFile.cpp).
-void readBinaryMacroFile(hmmSet &set, const char *path);
+// goes (binaryMacroFile.cpp). observer, when given, is told where each field was read.
+void readBinaryMacroFile(hmmSet &set, const char *path, fieldObserver *observer = nullptr);
 
 // Told how far the reader has got, for work beside it.
 class binaryReadProgress {
@@ -52,7 +54,7 @@ public:
     virtual void reached(int modelId) = 0;
 };
 // The same from an open stream at the file's start; size: the file's size in bytes, or -1
-// when it is not known (not a regular file). progress may be null.
+// when it is not known (not a regular file). progress and observer may be null.
 void readBinaryMacroStream(hmmSet &set, const char *path, FILE *stream, long size,
-                           binaryReadProgress *progress);
+                           binaryReadProgress *progress, fieldObserver *observer = nullptr);
 void writeBinaryMacroFile(const hmmSet &set, const char *path);

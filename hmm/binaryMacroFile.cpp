@@ -34,7 +34,7 @@ private:
 
 }  // namespace
 
-void readBinaryMacroFile(hmmSet &set, const char *path)
+void readBinaryMacroFile(hmmSet &set, const char *path, fieldObserver *observer)
 {
     // Fields are a few bytes each: without a large buffer of our own, the C library would
     // fetch the file in 4 KiB reads. Declared first, so it goes after the stream is closed.
@@ -45,5 +45,5 @@ void readBinaryMacroFile(hmmSet &set, const char *path)
     struct stat info;
     long size = fstat(fileno(stream.get()), &info) == 0 && S_ISREG(info.st_mode) ? info.st_size : -1;
     prefaulting progress(size >= 0);
-    readBinaryMacroStream(set, path, stream.get(), size, &progress);
+    readBinaryMacroStream(set, path, stream.get(), size, &progress, observer);
 }

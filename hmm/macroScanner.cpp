@@ -1,4 +1,5 @@
 #include "hmm/macroScanner.h"
+#include "hmm/fieldObserver.h"
 #include "hmm/realText.h"
 
 #include <algorithm>
@@ -127,6 +128,8 @@ void macroScanner::refill(size_t n)
         size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, stream_);
         if (got == 0)
             eof_ = true;
+        else if (tap_)
+            tap_->bytes(buffer_.data() + end_, got);
         end_ += got;
     }
 }

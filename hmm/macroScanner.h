@@ -20,12 +20,16 @@
 #include <string>
 #include <vector>
 
+class byteObserver;
+
 class macroScanner {
 public:
     enum result { ok, failed, tooLong };
 
     // bufferSize only matters to tests that cut the input into small reads.
     explicit macroScanner(FILE *stream, size_t bufferSize = 1 << 20);
+    // From now on every byte read from the file is shown to observer (none by default).
+    void tap(byteObserver *observer) { tap_ = observer; }
 
     result token(char *out, size_t capacity);
     // Any length; characters past the first keep are read but not stored.
@@ -83,4 +87,5 @@ private:
     long base_ = 0;   // file offset of buffer_[0]
     long lastStart_ = 0;
     bool eof_ = false;
+    byteObserver *tap_ = nullptr;
 };

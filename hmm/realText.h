@@ -68,6 +68,23 @@ inline bool convertExact(uint64_t mantissa, int scale, bool negative, float &val
     return true;
 }
 
+// The number whose eight decimal digits, most significant first, stand in the bytes of digits
+// from the lowest up, each as its value 0 to 9. SWAR, "SIMD within a register": the one 64-bit
+// word is worked as eight lanes, neighbouring digits combined into pairs by one multiply-add,
+// then pairs into fours and fours into the eight by two multiplications that each carry two
+// weights at once, and a shift; not a multiply-add per digit. The technique, with these
+// constants, is the fast_float library's parse_eight_digits_unrolled (which credits it to
+// "aqrit"), as Daniel Lemire explains it in "SWAR explained: parsing eight digits" (2022,
+// https://lemire.me/blog/2022/01/21/swar-explained-parsing-eight-digits/), following his
+// "Quickly parsing eight digits" (2018).
+inline uint32_t eightDigitsSwar(uint64_t digits)
+{
+    digits = digits * 10 + (digits >> 8);   // byte k: 10 * digit k + digit k + 1
+    return static_cast<uint32_t>((((digits & 0x000000ff000000ffu) * (100 + (1000000ull << 32))) +
+                                  (((digits >> 16) & 0x000000ff000000ffu) * (1 + (10000ull << 32)))) >>
+                                 32);
+}
+
 // What "%e" prints, [sign] d.dddddde+dd followed by white space: by far the most common
 // form, read in one go. Returns its length, or 0 when the text is of another form or its
 // value needs more than convertExact gives. Needs PRINTED_REAL_BYTES bytes at p.
@@ -93,10 +110,7 @@ inline size_t printedReal(const char *p, float &value)
     // Byte k holds digit k (the dot's byte zero): as an eight-digit number that is
     // d0 * 10^7 + d1..d6, and the mantissa d0 * 10^6 + d1..d6 is 9 * 10^6 * d0 less.
     const uint64_t leading = digits & 0xff;
-    digits = digits * 10 + (digits >> 8);
-    digits = (((digits & 0x000000ff000000ffu) * (100 + (1000000ull << 32))) +
-              (((digits >> 16) & 0x000000ff000000ffu) * (1 + (10000ull << 32)))) >> 32;
-    const uint64_t mantissa = digits - 9000000 * leading;
+    const uint64_t mantissa = eightDigitsSwar(digits) - 9000000 * leading;
     const int exponent = (q[10] - '0') * 10 + (q[11] - '0');
     const int scale = (exponentSign == '-' ? -exponent : exponent) - 6;
     return convertExact(mantissa, scale, negative, value) ? static_cast<size_t>(q + 12 - p) : 0;

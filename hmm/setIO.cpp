@@ -54,6 +54,11 @@ void empty(macroClass &set)
 
 void readSet(macroClass &set, const std::string &path)
 {
+    readSet(set, path, nullptr);
+}
+
+void readSet(macroClass &set, const std::string &path, fieldObserver *observer)
+{
     form f = formOf(path);
     if (f == form::other)
         raisef(1, "Error in reading \"%s\": The only allowed extension are \"mac\" and \"macb\".\n",
@@ -62,9 +67,9 @@ void readSet(macroClass &set, const std::string &path)
     try {
         reporting([&] {
             if (f == form::binary)
-                readBinaryMacroFile(set.MMF, path.c_str());
+                readBinaryMacroFile(set.MMF, path.c_str(), observer);
             else
-                readTextMacroFile(set.MMF, path.c_str());
+                readTextMacroFile(set.MMF, path.c_str(), 0, observer);
         });
     } catch (error &e) {
         empty(set);

@@ -11,10 +11,15 @@
 #include "hmm/macroClass.h"
 #include "utility/error.h"
 
+class fieldObserver;
+
 namespace mac2mod {
 
 // Reads a text (.mac/.MAC) or binary (.macb/.MACB) macro file by its extension into an empty set.
 void readSet(macroClass &set, const std::string &path);
+// The same, with observer told where each model and value was read (hmm/fieldObserver.h);
+// the file is opened once and read front to back on this thread.
+void readSet(macroClass &set, const std::string &path, fieldObserver *observer);
 // Writes the set as a text or binary macro file by the extension of path.
 void writeSet(const macroClass &set, const std::string &path);
 // Writes the model file for the set in the order of the table file.

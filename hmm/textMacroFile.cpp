@@ -3,6 +3,8 @@
 #include "hmm/textMacroReader.h"
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <cstdlib>
@@ -16,6 +18,82 @@
 #include "utility/fileUtil.h"
 
 using mac2mod::raisef;
+
+void headerStarts::add(long offset)
+{
+    if (count_++ % stride_ != 0)
+        return;
+    starts_.push_back({count_ - 1, offset});
+    if (starts_.size() < LIMIT)
+        return;
+    // Every other one goes, and from now on every other header is kept.
+    size_t kept = 0;
+    for (size_t k = 0; k < starts_.size(); k += 2)
+        starts_[kept++] = starts_[k];
+    starts_.resize(kept);
+    stride_ *= 2;
+}
+
+void headerStarts::append(const headerStarts &later)
+{
+    for (const start &s : later.starts_)
+        starts_.push_back({count_ + s.model, s.offset});
+    count_ += later.count_;
+}
+
+const headerStarts::start &headerStarts::nearest(int model) const
+{
+    auto after = std::lower_bound(starts_.begin(), starts_.end(), model,
+                                  [](const start &s, int m) { return s.model < m; });
+    if (after == starts_.end() || (after != starts_.begin() && model - after[-1].model < after->model - model))
+        --after;
+    return *after;
+}
+
+int countModelHeaders(FILE *stream, headerStarts *starts, long end)
+{
+    // Left unfilled: a small file touches only the little of the block that it reads.
+    const size_t bufferSize = 1 << 20;
+    std::unique_ptr<char[]> buffer(new char[bufferSize]);
+    const size_t pieceMax = MAX_STR_LEN - 1;
+    int count = 0;
+    long offset = std::ftell(stream);   // of buffer[0]
+    size_t pieceLen = 0;   // characters of the current piece seen so far
+    bool tilde = false;    // the current piece begins with '~'
+    size_t got;
+    auto wanted = [&] {
+        return end < 0 ? bufferSize : std::min(bufferSize, static_cast<size_t>(std::max(0L, end - offset)));
+    };
+    while ((got = std::fread(buffer.get(), 1, wanted(), stream)) > 0) {
+        const char *p = buffer.get();
+        const char *last = p + got;
+        while (p < last) {
+            if (pieceLen < 2) {
+                char c = *p++;
+                if (pieceLen == 0) {
+                    tilde = c == '~';
+                } else if (tilde && c == 'h') {
+                    count++;
+                    if (starts)
+                        starts->add(offset + (p - buffer.get()) - 2);
+                }
+                pieceLen = (c == '\n' || ++pieceLen == pieceMax) ? 0 : pieceLen;
+                continue;
+            }
+            size_t span = std::min(pieceMax - pieceLen, static_cast<size_t>(last - p));
+            const char *lineEnd = static_cast<const char *>(std::memchr(p, '\n', span));
+            if (lineEnd) {
+                p = lineEnd + 1;
+                pieceLen = 0;
+            } else {
+                p += span;
+                pieceLen = (pieceLen + span == pieceMax) ? 0 : pieceLen + span;
+            }
+        }
+        offset += static_cast<long>(got);
+    }
+    return count;
+}
 
 namespace {
 
@@ -120,7 +198,7 @@ bool readInPieces(hmmSet &set, FILE *stream, const char *path, const headerStart
 
 }  // namespace
 
-void readTextMacroFile(hmmSet &set, const char *path, int pieces)
+void readTextMacroFile(hmmSet &set, const char *path, int pieces, fieldObserver *observer)
 {
     // The file is read twice, counted and then parsed, and in pieces from several offsets: a
     // pipe or a device cannot be. Refused before it is opened, which could wait for a writer.
@@ -131,6 +209,8 @@ void readTextMacroFile(hmmSet &set, const char *path, int pieces)
     uniqueFile stream(mac2mod::openData(path, "r"));
     const int cores = static_cast<int>(std::min(4u, std::thread::hardware_concurrency()));
     headerStarts starts;
+    if (observer)
+        pieces = 1;   // one stream, read in file order
     bool split = pieces > 1 || (pieces == 0 && cores > 1 && streamSize(stream.get()) >= (4 << 20));
     set.modelNum = countHeaders(stream.get(), path, starts, split);
     set.model = allocateModels(set.modelNum);
@@ -152,5 +232,5 @@ void readTextMacroFile(hmmSet &set, const char *path, int pieces)
         set.globalOption[0] = '\0';
         std::rewind(stream.get());
     }
-    readTextMacroPiece(set, path, stream.get(), 0, set.modelNum, -1);
+    readTextMacroPiece(set, path, stream.get(), 0, set.modelNum, -1, {}, observer);
 }

@@ -1,26 +1,22 @@
 #include "hmm/textMacroReader.h"
 
-#include <algorithm>
 #include <cstring>
 #include <functional>
-#include <memory>
 #include <string>
 
+#include "hmm/fieldObserver.h"
 #include "hmm/macroScanner.h"
 #include "hmm/setLimits.h"
+#include "hmm/textMacroRefusals.h"
 #include "utility/error.h"
 
 namespace {
 
 using mac2mod::error;
 using mac2mod::raisef;
+using namespace textMacroRefusals;
 
-// Every way a text macro file is refused, each with status 1.
-
-[[noreturn]] void failBeginHmm(int modelId, const char *str1)
-{
-    raisef(1, "modelId=%d, str1=%s, Cannot find \"<BEGINHMM>\"!\n", modelId, str1);
-}
+// The other ways a text macro file is refused, each with status 1.
 
 [[noreturn]] void failMixtureNum(int mixtureNum)
 {
@@ -31,52 +27,6 @@ using mac2mod::raisef;
 {
     raisef(1, "Error: mixture num %d is negative!\n"
            "at modelId = %d (%s), stateId = %d\n", mixtureNum, modelId, name, stateId);
-}
-
-[[noreturn]] void failNumMixes(int modelId, const char *name, int stateId)
-{
-    raisef(1, "ERROR: fail to read <NUMMIXES> or <SWEIGHTS>\n"
-           "at modelId = %d (%s), stateId = %d\n", modelId, name, stateId);
-}
-
-[[noreturn]] void failStream(int modelId, const char *name, int stateId, const char *str1, int temp)
-{
-    raisef(1, "modelId=%d (%s), stateId=%d\n"
-           "str1=%s, temp=%d, Cannot find \"<STREAM>\"!\n", modelId, name, stateId, str1, temp);
-}
-
-[[noreturn]] void failMean(int modelId, const char *name, int stateId)
-{
-    raisef(1, "Error: Cannot find \"<MEAN>\"!\n"
-           "modelId=%d (%s), stateId=%d\n", modelId, name, stateId);
-}
-
-[[noreturn]] void failMeanSize(int size)
-{
-    raisef(1, "Error: MAX_PARAM_NUM = %d != %d!\n", MAX_PARAM_NUM, size);
-}
-
-[[noreturn]] void failVarianceSize(int size)
-{
-    raisef(1, "Error: MAX_PARAM_NUM =%d != %d!\n", MAX_PARAM_NUM, size);
-}
-
-[[noreturn]] void failVariance(int modelId, const char *name, int stateId)
-{
-    raisef(1, "Error: Cannot find \"<VARIANCE>\"!\n"
-           "modelId=%d (%s), stateId=%d\n", modelId, name, stateId);
-}
-
-[[noreturn]] void failTransp(int modelId)
-{
-    raisef(1, "Error: Cannot find \"<TRANSP>\"!\n"
-           "at modelId = %d\n", modelId);
-}
-
-[[noreturn]] void failEndHmm(int modelId)
-{
-    raisef(1, "===================== WARNING: Not reading <ENDHMM>!\n"
-           "modelId=%d\n", modelId);
 }
 
 [[noreturn]] void failStreamNum(int streamNum)
@@ -125,21 +75,6 @@ using mac2mod::raisef;
     raisef(1, "Error: a \"~h\" model header after model %d does not begin its line!\n", modelNum - 1);
 }
 
-[[noreturn]] void failMissingValue(const char *what, int modelId, const char *name, int stateId,
-                                   const std::string &found)
-{
-    std::string place = found.empty() ? "the end of the file stands"
-                                      : "\"" + found + "\" stands";
-    if (modelId < 0)
-        raisef(1, "Error: a %s is missing in the global options: %s in its place!\n", what,
-               place.c_str());
-    if (stateId == 0)
-        raisef(1, "Error: a %s is missing at modelId = %d (%s), <TRANSP>: %s in its place!\n",
-               what, modelId, name, place.c_str());
-    raisef(1, "Error: a %s is missing at modelId = %d (%s), stateId = %d: %s in its place!\n",
-           what, modelId, name, stateId, place.c_str());
-}
-
 // The second pass: one model after the other, token by token. str1 always holds the last
 // token read; where a step may already have read the keyword of the next head, the head
 // takes it from str1 instead of reading.
@@ -149,10 +84,14 @@ using mac2mod::raisef;
 // is refused once the models are read. So no model is ever built from a value left from
 // before, and a read of part of the file gives exactly what the whole read gives for its
 // models, or fails. (A model without a name keeps the name before it, as str2 holds it.)
+// An observer is told each value where it is stored, with the place its text began.
 class textMacroReader {
 public:
-    textMacroReader(hmmSet &set, const char *path, FILE *stream)
-        : set_(set), path_(path), scan_(stream) {}
+    textMacroReader(hmmSet &set, const char *path, FILE *stream, fieldObserver *observer)
+        : set_(set), path_(path), scan_(stream), observer_(observer)
+    {
+        scan_.tap(observer);
+    }
 
     void readHeader()
     {
@@ -186,6 +125,8 @@ public:
         firstModel_ = first;
         for (int m = first; m < last; m++)
             readModel(m, set_.model[m]);
+        if (observer_)
+            observer_->end(scan_.offset());
     }
     // After the last counted model: a "~h" there began no line, and its model would be lost.
     void checkNothingUncounted()
@@ -265,13 +206,38 @@ private:
         }
         return r == macroScanner::ok;
     }
-    void integer(int &value) { converted(scan_.integer(value), "number"); }
-    void real(float &value) { converted(scan_.real(value), "number"); }
-    void reals(float *values, int n)
+    bool integer(int &value)
     {
+        macroScanner::result r = scan_.integer(value);
+        converted(r, "number");
+        return r == macroScanner::ok;
+    }
+    void real(float &value) { converted(scan_.real(value), "number"); }
+    // n values of field from element first on.
+    void reals(float *values, int n, fieldKind field, int first = 0)
+    {
+        if (observer_) {   // one at a time, each with its place
+            for (int v = 0; v < n; v++) {
+                real(values[v]);
+                tell(field, values[v], first + v);
+            }
+            return;
+        }
         int v = 0;
         while ((v += scan_.printedReals(values + v, n - v)) < n)
             real(values[v++]);
+    }
+    // The value just read, to the observer.
+    void tell(fieldKind field, float value, int element = -1)
+    {
+        if (!observer_)
+            return;
+        valueSite site{field, modelId_, stateId_ - 2, streamId_, mixtureId_, element};
+        if (field == fieldKind::transition)
+            site.state = site.stream = site.mixture = -1;
+        else if (field == fieldKind::streamWeight)
+            site.mixture = -1;
+        observer_->value(site, value, scan_.lastStart());
     }
 
     // The head of a state, a stream or the transition matrix: its keyword, then a number.
@@ -312,7 +278,10 @@ private:
                     refuse([&] { failRegressionClass(m); });
             } while (!is("~h"));
         }
+        const long headerAt = scan_.lastStart();
         readName(m, model);
+        if (observer_)
+            observer_->model(m, headerAt);
         token();
         if (!is("<BEGINHMM>"))
             refuse([&] { failBeginHmm(m, str1); });
@@ -326,7 +295,7 @@ private:
         if (!head("<TRANSP>"))
             refuse([&] { failTransp(m); });
         for (int r = 0; r < model.stateNum; r++)
-            reals(model.transProb[r], model.stateNum);
+            reals(model.transProb[r], model.stateNum, fieldKind::transition, r * MAX_STATE_NUM);
         token();
         if (!is("<ENDHMM>"))
             refuse([&] { failEndHmm(m); });
@@ -337,6 +306,7 @@ private:
         stateId_ = i;
         head("<STATE>");
         token();
+        const long countsAt = scan_.lastStart();
         bool weightsGiven = true;
         if (is("<NUMMIXES>")) {
             for (int s = 0; s < set_.streamNum; s++) {
@@ -361,22 +331,27 @@ private:
         } else {
             refuse([&] { failNumMixes(modelId_, name_, i); });
         }
-        for (int s = 0; s < set_.streamNum; s++) {
-            if (weightsGiven)
-                real(state.streamWeight[s]);
-            else
-                state.streamWeight[s] = 1.0f;
+        for (streamId_ = 0; streamId_ < set_.streamNum; streamId_++) {
+            if (!weightsGiven) {
+                state.streamWeight[streamId_] = 1.0f;
+                continue;
+            }
+            real(state.streamWeight[streamId_]);
+            tell(fieldKind::streamWeight, state.streamWeight[streamId_]);
         }
-        for (int s = 0; s < set_.streamNum; s++) {
+        for (streamId_ = 0; streamId_ < set_.streamNum; streamId_++) {
             if (set_.streamNum >= 2 && !head("<STREAM>"))
                 refuse([&] { failStream(modelId_, name_, i, str1, temp); });
-            readStream(state.stream[s], set_.vecSize[s]);
+            int given = readStream(state.stream[streamId_], set_.vecSize[streamId_]);
+            if (observer_)
+                observer_->stream(modelId_, i - 2, streamId_, given, countsAt);
         }
     }
 
-    void readStream(hmmStream &stream, int vecSize)
+    // Returns how many components the file gave.
+    int readStream(hmmStream &stream, int vecSize)
     {
-        for (int k = 0; k < stream.mixtureNum; k++) {
+        for (mixtureId_ = 0; mixtureId_ < stream.mixtureNum; mixtureId_++) {
             float weight = 0.0f;
             if (stream.mixtureNum <= 1) {
                 weight = 1.0f;
@@ -385,12 +360,17 @@ private:
                     token();
                 pending_ = false;
                 if (!is("<MIXTURE>"))
-                    return;   // fewer blocks than counted: the rest stay zero
-                integer(tempmixtureId);
-                real(weight);
+                    return mixtureId_;   // fewer blocks than counted: the rest stay zero
+                // One fscanf call, "%d %e": once the number fails the weight is not tried,
+                // and what stood there is left to the read of the next keyword.
+                if (integer(tempmixtureId)) {
+                    real(weight);
+                    tell(fieldKind::mixtureWeight, weight);
+                }
             }
-            readComponent(stream.mixture[k], vecSize, weight);
+            readComponent(stream.mixture[mixtureId_], vecSize, weight);
         }
+        return stream.mixtureNum;
     }
 
     void readComponent(hmmMixture &mixture, int vecSize, float weight)
@@ -406,24 +386,27 @@ private:
             refuse([&] { failMean(modelId_, name_, stateId_); });
         if (temp != MAX_PARAM_NUM)
             refuse([&] { failMeanSize(temp); });
-        reals(mixture.mean, vecSize);
+        reals(mixture.mean, vecSize, fieldKind::mean);
         token();
         integer(temp);
         if (temp != MAX_PARAM_NUM)
             refuse([&] { failVarianceSize(temp); });
         if (!is("<VARIANCE>"))
             refuse([&] { failVariance(modelId_, name_, stateId_); });
-        reals(mixture.variance, vecSize);
+        reals(mixture.variance, vecSize, fieldKind::variance);
         token();
-        if (is("<GCONST>"))
+        if (is("<GCONST>")) {
             real(mixture.gconst);
-        else
+            tell(fieldKind::gconst, mixture.gconst);
+        } else {
             pending_ = true;   // what stood in its place is the next head
+        }
     }
 
     hmmSet &set_;
     const char *path_;
     macroScanner scan_;
+    fieldObserver *observer_;
     char str1[MAX_STR_LEN] = "";
     char str2[MAX_STR_LEN] = "";
     int temp = 0;
@@ -431,6 +414,7 @@ private:
     int modelId_ = -1;
     const char *name_ = "";
     int stateId_ = 0;
+    int streamId_ = 0, mixtureId_ = 0;   // of the value being read
     bool pending_ = false;   // str1 holds a token that no step has used yet
     missingValue missing_;
     int firstModel_ = 0;
@@ -439,87 +423,10 @@ private:
 
 }  // namespace
 
-void headerStarts::add(long offset)
-{
-    if (count_++ % stride_ != 0)
-        return;
-    starts_.push_back({count_ - 1, offset});
-    if (starts_.size() < LIMIT)
-        return;
-    // Every other one goes, and from now on every other header is kept.
-    size_t kept = 0;
-    for (size_t k = 0; k < starts_.size(); k += 2)
-        starts_[kept++] = starts_[k];
-    starts_.resize(kept);
-    stride_ *= 2;
-}
-
-void headerStarts::append(const headerStarts &later)
-{
-    for (const start &s : later.starts_)
-        starts_.push_back({count_ + s.model, s.offset});
-    count_ += later.count_;
-}
-
-const headerStarts::start &headerStarts::nearest(int model) const
-{
-    auto after = std::lower_bound(starts_.begin(), starts_.end(), model,
-                                  [](const start &s, int m) { return s.model < m; });
-    if (after == starts_.end() || (after != starts_.begin() && model - after[-1].model < after->model - model))
-        --after;
-    return *after;
-}
-
-int countModelHeaders(FILE *stream, headerStarts *starts, long end)
-{
-    // Left unfilled: a small file touches only the little of the block that it reads.
-    const size_t bufferSize = 1 << 20;
-    std::unique_ptr<char[]> buffer(new char[bufferSize]);
-    const size_t pieceMax = MAX_STR_LEN - 1;
-    int count = 0;
-    long offset = std::ftell(stream);   // of buffer[0]
-    size_t pieceLen = 0;   // characters of the current piece seen so far
-    bool tilde = false;    // the current piece begins with '~'
-    size_t got;
-    auto wanted = [&] {
-        return end < 0 ? bufferSize : std::min(bufferSize, static_cast<size_t>(std::max(0L, end - offset)));
-    };
-    while ((got = std::fread(buffer.get(), 1, wanted(), stream)) > 0) {
-        const char *p = buffer.get();
-        const char *last = p + got;
-        while (p < last) {
-            if (pieceLen < 2) {
-                char c = *p++;
-                if (pieceLen == 0) {
-                    tilde = c == '~';
-                } else if (tilde && c == 'h') {
-                    count++;
-                    if (starts)
-                        starts->add(offset + (p - buffer.get()) - 2);
-                }
-                pieceLen = (c == '\n' || ++pieceLen == pieceMax) ? 0 : pieceLen;
-                continue;
-            }
-            size_t span = std::min(pieceMax - pieceLen, static_cast<size_t>(last - p));
-            const char *lineEnd = static_cast<const char *>(std::memchr(p, '\n', span));
-            if (lineEnd) {
-                p = lineEnd + 1;
-                pieceLen = 0;
-            } else {
-                p += span;
-                pieceLen = (pieceLen + span == pieceMax) ? 0 : pieceLen + span;
-            }
-        }
-        offset += static_cast<long>(got);
-    }
-    return count;
-}
-
-
 void readTextMacroPiece(hmmSet &set, const char *path, FILE *stream, int first, int last, long end,
-                        const std::function<void()> &afterHeader)
+                        const std::function<void()> &afterHeader, fieldObserver *observer)
 {
-    textMacroReader reader(set, path, stream);
+    textMacroReader reader(set, path, stream, observer);
     if (first == 0)
         reader.readHeader();
     if (afterHeader)

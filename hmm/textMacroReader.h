@@ -40,19 +40,23 @@
 
 #include "hmm/macroClass.h"
 
+class fieldObserver;
+
 // pieces: how many threads read the models side by side (1: in order on this thread; 0: as
 // many as the machine has cores, for large sets). The result, and on malformed input the
-// error, are the same whatever the number (textMacroFile.cpp).
-void readTextMacroFile(hmmSet &set, const char *path, int pieces = 0);
+// error, are the same whatever the number (textMacroFile.cpp). With an observer the file is
+// opened once and read front to back on this thread, and the observer told what is read
+// (fieldObserver.h).
+void readTextMacroFile(hmmSet &set, const char *path, int pieces = 0, fieldObserver *observer = nullptr);
 
 // Reads models [first, last) of the file from stream into the set's allocated array; stream
 // stands at the file's start when first is 0 (the option header is read too), else at the
 // start of model first's "~h" line. end: the offset where model last begins, as only white
 // space may come before it; -1 when last is the final model. afterHeader, when given, runs
 // once the header is in the set (before any model is read), as pieces read beside this one
-// need it.
+// need it. observer, when given, is told what is read.
 void readTextMacroPiece(hmmSet &set, const char *path, FILE *stream, int first, int last, long end,
-                        const std::function<void()> &afterHeader = {});
+                        const std::function<void()> &afterHeader = {}, fieldObserver *observer = nullptr);
 
 // Where model headers begin, with the index of each model: every one while they are few, then
 // an evenly spread choice of at most about LIMIT of them, so that counting a file of many

@@ -1,7 +1,9 @@
 // mmftool check FILE [--table TABLE] [--strict] [--json]: the set read as the converter reads
 // it, summarised on one screen, then what in it (and in TABLE) would hurt the recogniser; a
-// malformed file gets the reader's message and the place where the read stopped.
+// malformed file gets the reader's message and the place where the read stopped. The file is
+// read once: the checks watch the read.
 #include <cstdio>
+#include <memory>
 
 #include <nlohmann/json.hpp>
 
@@ -14,11 +16,10 @@
 
 namespace {
 
-int report(const commandLine &line, macroClass &set)
+int report(const commandLine &line, macroClass &set, bool binary, setLint lint)
 {
     const std::string path = line.arg(0);
-    const bool binary = macroKindOf(path.c_str()) == macroKind::binary;
-    std::vector<finding> findings = lintAll(set, path, binary, line.value("--table"));
+    std::vector<finding> findings = lintAll(set.MMF, std::move(lint), line.value("--table"));
 
     setSummary summary = summarise(path, binary, set);
     if (line.has("--json")) {
@@ -37,11 +38,13 @@ int report(const commandLine &line, macroClass &set)
 
 int checkCommand(const commandLine &line)
 {
+    const bool binary = macroKindOf(line.arg(0)) == macroKind::binary;
     macroClass set;
+    std::unique_ptr<setWatch> watch = watchSet(set.MMF, line.arg(0), binary);
     try {
-        mac2mod::readSet(set, line.arg(0));
+        mac2mod::readSet(set, line.arg(0), watch.get());
     } catch (const mac2mod::error &stopped) {
         return reportReadStop(stopped);
     }
-    return report(line, set);
+    return report(line, set, binary, watch->finish());
 }

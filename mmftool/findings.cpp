@@ -6,9 +6,9 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #include "utility/error.h"
-#include "utility/fileUtil.h"
 
 void findingList::add(finding f, long vector)
 {
@@ -40,27 +40,23 @@ std::string shownValue(float value)
     return std::isnan(value) ? "nan" : formatted("%.9g", value);
 }
 
-void placeInLines(std::vector<finding> &findings, const std::string &path)
+void lineIndex::add(const char *bytes, size_t n)
 {
-    std::vector<finding *> placed;
-    for (finding &f : findings)
-        if (f.file == path && f.offset >= 0 && !f.binary)
-            placed.push_back(&f);
-    if (placed.empty())
-        return;
-    std::sort(placed.begin(), placed.end(), [](const finding *a, const finding *b) { return a->offset < b->offset; });
-    uniqueFile stream(std::fopen(path.c_str(), "rb"));
-    if (!stream)
-        mac2mod::raisef(-1, "Error: Cannot open \"%s\".\n", path.c_str());
-    long at = 0;
-    int line = 1, column = 1;
-    for (finding *f : placed) {
-        for (int c; at < f->offset && (c = std::getc(stream.get())) != EOF; at++) {
-            column = c == '\n' ? 1 : column + 1;
-            line += c == '\n';
-        }
-        f->line = line;
-        f->column = column;
+    for (const char *p = bytes, *end = bytes + n; (p = static_cast<const char *>(std::memchr(p, '\n', end - p)));
+         p++)
+        ends_.push_back(size_ + (p - bytes));
+    size_ += static_cast<long>(n);
+}
+
+void lineIndex::place(std::vector<finding> &findings, const std::string &path) const
+{
+    for (finding &f : findings) {
+        if (f.file != path || f.offset < 0 || f.binary)
+            continue;
+        // Lines are counted from 1, columns from 1 after the line end before the offset.
+        size_t before = std::lower_bound(ends_.begin(), ends_.end(), f.offset) - ends_.begin();
+        f.line = static_cast<int>(before) + 1;
+        f.column = static_cast<int>(f.offset - (before > 0 ? ends_[before - 1] : -1));
     }
 }
 

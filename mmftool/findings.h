@@ -17,7 +17,7 @@ struct finding {
     std::string file;
     long offset = -1;    // from the file's start; -1: the file as a whole
     bool binary = false; // the place is shown as a byte offset, not as line and column
-    int line = 0;        // from 1, filled by placeInLines for a text file
+    int line = 0;        // from 1, filled by lineIndex::place for a text file
     int column = 0;      // from 1, in bytes
     std::string check;   // a short name of what was checked, e.g. "variance-not-positive"
     std::string message;
@@ -45,9 +45,19 @@ std::string shownValue(float value);
 // printf into a std::string.
 using mac2mod::formatted;
 
-// Fills line and column of the placed findings of the text file path in one pass over it.
-// Throws mac2mod::error when the file cannot be read again.
-void placeInLines(std::vector<finding> &findings, const std::string &path);
+// Where the lines of a text file end, learnt from its reader as it passed them, so that
+// findings get their lines and columns without the file being read again.
+class lineIndex {
+public:
+    // The file's next bytes, in order.
+    void add(const char *bytes, size_t n);
+    // Fills line and column of the placed findings of the text file path.
+    void place(std::vector<finding> &findings, const std::string &path) const;
+
+private:
+    std::vector<long> ends_;   // offsets of the line ends
+    long size_ = 0;            // bytes added so far
+};
 // The findings of one file in file order, those of the file as a whole last.
 void sortFindings(std::vector<finding> &findings);
 void printFindings(const std::vector<finding> &findings);

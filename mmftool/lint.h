@@ -4,10 +4,12 @@
 // missing, and a table that does not fit the set. Each finding names its place in the file.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "export/modelFileReader.h"
+#include "hmm/fieldObserver.h"
 #include "hmm/macroClass.h"
 #include "mmftool/findings.h"
 
@@ -15,26 +17,35 @@ struct setLint {
     std::string path;
     bool binary = false;
     std::vector<long> modelAt;       // offset of each model's header
+    lineIndex lines;                 // of a text file, as its reader passed them
     std::vector<finding> findings;   // in file order
 
     finding at(long offset, const char *check, std::string message) const;
 };
 
-// The set as read from path (a text file unless binary). Throws mac2mod::error when a text
-// file cannot be read again.
-setLint lintSet(const hmmSet &set, const std::string &path, bool binary);
+// The checks of a set, made while it is read: give the watch to mac2mod::readSet as its
+// observer, and take the lint once the read is done. The set in memory keeps no places; the
+// reader tells them as it goes.
+class setWatch : public fieldObserver {
+public:
+    virtual setLint finish() = 0;
+};
+// set: the one the read fills; path: its file (a text file unless binary).
+std::unique_ptr<setWatch> watchSet(const hmmSet &set, const std::string &path, bool binary);
 
 // The table as the converter reads it for this set: entries 1 .. modelNum - 1 in order, each
 // a number and a name, matched to the models by name. Findings about models (no entry left
-// for one) are added to lint; the table's own are returned, in file order. Throws
-// mac2mod::error when the table cannot be opened.
+// for one) are added to lint; the table's own are returned, in file order and placed in its
+// lines. Throws mac2mod::error when the table cannot be opened.
 std::vector<finding> lintTable(const hmmSet &set, const std::string &tablePath, setLint &lint);
 
 // Values of a model file that are not numbers, and variances that are not positive.
 std::vector<finding> lintModelFile(const modelFile &file, const std::string &path);
 
-// Every finding of the set read from path (and of the table, when one is given), placed at
-// their lines and columns: what `mmftool check` reports. Throws mac2mod::error when a file
-// cannot be read again.
+// Every finding of the set whose read was watched (and of the table, when one is given),
+// placed at their lines and columns: what `mmftool check` reports.
+std::vector<finding> lintAll(const hmmSet &set, setLint lint, const char *tablePath);
+// The same for a set read without a watch: the file is read again with the checks watching.
+// Throws mac2mod::error when it cannot be, or no longer holds a set of as many models.
 std::vector<finding> lintAll(const macroClass &set, const std::string &path, bool binary,
                              const char *tablePath);

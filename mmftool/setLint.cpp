@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "hmm/setLimits.h"
-#include "mmftool/fieldSites.h"
 #include "mmftool/lint.h"
 
 namespace {
@@ -13,26 +12,28 @@ namespace {
 // How far a stream's mixture weights may sum from 1.
 constexpr double WEIGHT_SUM_TOLERANCE = 1e-4;
 
-float valueAt(const hmmSet &set, const valueSite &site)
+// Of what the binary reader stores, the slots past the vector's size and the transitions
+// outside the model's states are no part of the model.
+bool partOfModel(const hmmSet &set, const valueSite &site)
 {
-    const hmmModel &model = set.model[site.model];
-    if (site.field == fieldKind::transition)
-        return model.transProb[site.element / MAX_STATE_NUM][site.element % MAX_STATE_NUM];
-    const hmmState &state = model.state[site.state];
-    if (site.field == fieldKind::streamWeight)
-        return state.streamWeight[site.stream];
-    const hmmMixture &mixture = state.stream[site.stream].mixture[site.mixture];
-    switch (site.field) {
-    case fieldKind::mixtureWeight: return mixture.mixtureWeight;
-    case fieldKind::mean: return mixture.mean[site.element];
-    case fieldKind::variance: return mixture.variance[site.element];
-    default: return mixture.gconst;
+    if (site.field == fieldKind::mean || site.field == fieldKind::variance)
+        return site.element < set.vecSize[site.stream];
+    if (site.field == fieldKind::transition) {
+        const int stateNum = set.model[site.model].stateNum;
+        return site.element / MAX_STATE_NUM < stateNum && site.element % MAX_STATE_NUM < stateNum;
     }
+    return true;
 }
 
-class setChecks : public siteVisitor {
+class setChecks : public setWatch {
 public:
-    setChecks(const hmmSet &set, setLint &lint) : set_(set), lint_(lint) {}
+    setChecks(const hmmSet &set, const std::string &path, bool binary) : set_(set)
+    {
+        lint_.path = path;
+        lint_.binary = binary;
+    }
+
+    void bytes(const char *bytes, size_t n) override { lint_.lines.add(bytes, n); }
 
     void model(int m, long offset) override
     {
@@ -44,9 +45,10 @@ public:
                                                     static_cast<int>(name.size()), name.data(), first->second));
     }
 
-    void value(const valueSite &site, long offset) override
+    void value(const valueSite &site, float v, long offset) override
     {
-        float v = valueAt(set_, site);
+        if (!partOfModel(set_, site))
+            return;
         if (!std::isfinite(v))
             addValue(site, offset, "not-finite", " is " + shownValue(v));
         else if (site.field == fieldKind::variance && v <= 0)
@@ -75,12 +77,25 @@ public:
             add(countsOffset, "weight-sum", place + formatted(": the mixture weights sum to %.9g, not 1", sum));
     }
 
-    void end(long offset) override
+    void end(long offset) override { end_ = offset; }
+
+    setLint finish() override
     {
         lint_.findings = found_.take();
-        end_ = offset;
+        std::error_code error;
+        auto size = lint_.binary ? std::filesystem::file_size(lint_.path, error) : 0;
+        if (lint_.binary && !error && static_cast<long>(size) > end_)
+            lint_.findings.push_back(lint_.at(end_, "trailing-bytes",
+                                              formatted("%ld bytes after the last model, which no reader takes",
+                                                        static_cast<long>(size) - end_)));
+        bool sil = false;
+        for (int m = 0; m < set_.modelNum && !sil; m++)
+            sil = modelName(set_.model[m]) == "sil";
+        if (!sil)
+            lint_.findings.push_back(lint_.at(-1, "no-sil", "no model is named \"sil\", which the converter writes first"));
+        sortFindings(lint_.findings);
+        return std::move(lint_);
     }
-    long endOffset() const { return end_; }
 
 private:
     void add(long offset, const char *check, std::string message)
@@ -128,7 +143,7 @@ private:
     }
 
     const hmmSet &set_;
-    setLint &lint_;
+    setLint lint_;
     std::unordered_map<std::string_view, int> firstOfName_;
     findingList found_;
     long end_ = 0;
@@ -147,29 +162,7 @@ finding setLint::at(long offset, const char *check, std::string message) const
     return f;
 }
 
-setLint lintSet(const hmmSet &set, const std::string &path, bool binary)
+std::unique_ptr<setWatch> watchSet(const hmmSet &set, const std::string &path, bool binary)
 {
-    setLint lint;
-    lint.path = path;
-    lint.binary = binary;
-    setChecks checks(set, lint);
-    if (binary)
-        walkBinarySites(set, checks);
-    else
-        walkTextSites(set, path, checks);
-
-    std::error_code error;
-    auto size = std::filesystem::file_size(path, error);
-    long end = checks.endOffset();
-    if (binary && !error && static_cast<long>(size) > end)
-        lint.findings.push_back(lint.at(end, "trailing-bytes",
-                                        formatted("%ld bytes after the last model, which no reader takes",
-                                                  static_cast<long>(size) - end)));
-    bool sil = false;
-    for (int m = 0; m < set.modelNum && !sil; m++)
-        sil = modelName(set.model[m]) == "sil";
-    if (!sil)
-        lint.findings.push_back(lint.at(-1, "no-sil", "no model is named \"sil\", which the converter writes first"));
-    sortFindings(lint.findings);
-    return lint;
+    return std::make_unique<setChecks>(set, path, binary);
 }

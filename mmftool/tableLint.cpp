@@ -1,6 +1,7 @@
-// The table read as the converter reads it (nameTable.cpp): each entry "%d %s", an entry
-// whose number does not read keeps the name before it, and only the first modelNum - 1
-// entries are read. Models take entries as the converter pairs them (matchTable).
+// The table as the converter's reader reads it (nameTable.cpp), told by that reader: each
+// entry "%d %s", an entry whose number does not read keeps the name before it, and only the
+// first modelNum - 1 entries are read. Models take entries as the converter pairs them
+// (matchTable).
 #include <cstdint>
 #include <map>
 #include <set>
@@ -13,7 +14,6 @@
 #include "hmm/setLimits.h"
 #include "mmftool/lint.h"
 #include "utility/error.h"
-#include "utility/fileUtil.h"
 
 namespace {
 
@@ -26,21 +26,36 @@ struct tableEntry {
     bool read;        // false: its number did not read, and it repeats the name before it
 };
 
-class tableChecks {
+class tableChecks : public tableObserver {
 public:
     tableChecks(const hmmSet &set, const std::string &path, setLint &lint)
         : set_(set), path_(path), lint_(lint) {}
 
     std::vector<finding> run()
     {
-        uniqueFile stream = mac2mod::openData(path_.c_str(), "r");
-        macroScanner scan(stream.get());
-        readEntries(scan);
-        checkUnread(scan);
+        readNameTable(path_.c_str(), set_.modelNum, nullptr, this);
         checkEntries();
         pairModels();
         sortFindings(findings_);
+        lines_.place(findings_, path_);
         return findings_;
+    }
+
+    void bytes(const char *bytes, size_t n) override { lines_.add(bytes, n); }
+
+    void entry(int, const std::string &name, long offset, bool read) override
+    {
+        if (!read && brokenAt_ > entries_.size())
+            brokenAt_ = entries_.size();
+        entries_.push_back({name, offset, read});
+    }
+
+    void after(macroScanner &scan) override
+    {
+        if (brokenAt_ < entries_.size())
+            reportBroken(scan);
+        else
+            checkUnread(scan);
     }
 
 private:
@@ -54,19 +69,9 @@ private:
         findings_.push_back(std::move(f));
     }
 
-    void readEntries(macroScanner &scan)
+    // The first entry that did not read, told by what follows the entries.
+    void reportBroken(macroScanner &scan)
     {
-        std::string name;
-        for (int k = 1; k < set_.modelNum; k++) {
-            int unused;
-            bool read = scan.integer(unused) == macroScanner::ok && scan.token(name) == macroScanner::ok;
-            long offset = scan.lastStart();
-            if (!read && brokenAt_ > entries_.size())
-                brokenAt_ = entries_.size();
-            entries_.push_back({name, offset, read});
-        }
-        if (brokenAt_ >= entries_.size())
-            return;
         const tableEntry &e = entries_[brokenAt_];
         std::string rest;
         std::string what = scan.token(rest) == macroScanner::ok
@@ -81,8 +86,6 @@ private:
     // What follows the entries the converter reads is never read.
     void checkUnread(macroScanner &scan)
     {
-        if (brokenAt_ < entries_.size())
-            return;
         long from = scan.skipToToken();
         std::string name;
         size_t more = 0;
@@ -148,6 +151,7 @@ private:
     std::vector<tableEntry> entries_;
     size_t brokenAt_ = SIZE_MAX;   // the first entry that did not read
     std::vector<finding> findings_;
+    lineIndex lines_;
 };
 
 }  // namespace

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "hmm/setIO.h"
 #include "macroText.h"
+#include "mmftool/lint.h"
 #include "testSupport.h"
 
 using namespace macroText;
@@ -133,6 +135,37 @@ TEST(lint, textPlacesFollowTheReadersLookahead)
                     {"<NUMMIXES>", stream + "the mixture weights sum to 0.75, not 1"},
                     {" nan", state + ", stream 2, component 1: mean[0] is nan"},
                     {"nan", "model 0 (\"sil\"): transP[2][2] is nan"}});
+}
+
+// A front end that read the set before (without a watch) gets from lintAll what check, which
+// watched the one read, reports; and a file that no longer holds the set is refused.
+TEST(lint, aSetReadBeforeIsReadAgainWithTheChecksWatching)
+{
+    std::string text = silText();
+    text.replace(text.find(" 1.030000e+02"), 13, " nan");
+    TempDir dir;
+    writeFile(dir.file("set.mac"), text);
+    writeFile(dir.file("table"), "1 x\n");
+    macroClass first;
+    mac2mod::readSet(first, dir.file("set.mac"));
+    mac2mod::writeSet(first, dir.file("set.macb"));
+    for (const char *name : {"set.mac", "set.macb"}) {
+        const std::string path = dir.file(name), table = dir.file("table");
+        const bool binary = path.back() == 'b';
+        macroClass watched, before;
+        std::unique_ptr<setWatch> watch = watchSet(watched.MMF, path, binary);
+        mac2mod::readSet(watched, path, watch.get());
+        std::vector<finding> once = lintAll(watched.MMF, watch->finish(), table.c_str());
+        mac2mod::readSet(before, path);
+        std::vector<finding> again = lintAll(before, path, binary, table.c_str());
+        EXPECT_EQ(findingsJson(again).dump(), findingsJson(once).dump());
+        EXPECT_EQ(once.size(), 2u) << findingsJson(once).dump();
+        if (!binary)
+            EXPECT_EQ(placeOf(path, text, " nan"), path + ":" + std::to_string(once.at(0).line) + ":" +
+                                                       std::to_string(once.at(0).column) + ": ");
+        writeFile(path, binary ? std::string(4, '\0') : header());
+        EXPECT_THROW(lintAll(before, path, binary, nullptr), mac2mod::error);
+    }
 }
 
 TEST(lint, binaryWarningsNameTheirByte)

@@ -230,6 +230,13 @@ TEST(textMacroReader, keywordMessages)
          "ERROR: fail to read <NUMMIXES> or <SWEIGHTS>\nat modelId = 0 (m), stateId = 2\n"},
         {oneModel("<NUMSTATES> 3\n" + stateHead(2, {1}) + "<MIXTURE> 1 1.0\n" + gaussian(1)),
          "Error: Cannot find \"<MEAN>\"!\nmodelId=0 (m), stateId=2\n"},
+        // "%d %e" is one fscanf call: a component number that does not read leaves the weight
+        // unread, and it is taken as the keyword before the mean.
+        {oneModel("<NUMSTATES> 3\n" + stateHead(2, {2}) + "<MIXTURE> .5\n" + gaussian(1) + "<MIXTURE> 2 .5\n" +
+                  gaussian(2) + transP(3) + "<ENDHMM>\n"),
+         "Error: Cannot find \"<MEAN>\"!\nmodelId=0 (m), stateId=2\n"},
+        {oneModel("<NUMSTATES> 3\n" + stateHead(2, {2}) + "<MIXTURE> - 0.5\n" + gaussian(1)),
+         "Error: Cannot find \"<MEAN>\"!\nmodelId=0 (m), stateId=2\n"},
         {oneModel("<NUMSTATES> 3\n" + stateHead(2, {1}) + "<MEAN> 39\n"), "Error: MAX_PARAM_NUM = 24 != 39!\n"},
         {oneModel("<NUMSTATES> 3\n" + stateHead(2, {1}) + "<MEAN> 24\n" + values(1) + "<VARIANCE> 39\n"),
          "Error: MAX_PARAM_NUM =24 != 39!\n"},
