@@ -125,27 +125,6 @@ void checkingObserver::stream(int m, int e, int s, int given, long countsOffset)
     ordered_ = ordered_ && m == models_ - 1 && e >= 0 && s >= 0 && given >= 0 && countsOffset > 0;
 }
 
-namespace {
-
-const float &heldAt(const hmmSet &set, const valueSite &site)
-{
-    const hmmModel &model = set.model[site.model];
-    if (site.field == fieldKind::transition)
-        return model.transProb[site.element / MAX_STATE_NUM][site.element % MAX_STATE_NUM];
-    const hmmState &state = model.state[site.state];
-    if (site.field == fieldKind::streamWeight)
-        return state.streamWeight[site.stream];
-    const hmmMixture &mixture = state.stream[site.stream].mixture[site.mixture];
-    switch (site.field) {
-    case fieldKind::mixtureWeight: return mixture.mixtureWeight;
-    case fieldKind::mean: return mixture.mean[site.element];
-    case fieldKind::variance: return mixture.variance[site.element];
-    default: return mixture.gconst;
-    }
-}
-
-}  // namespace
-
 void checkingObserver::check(const hmmSet &set, const uint8_t *data, size_t size, bool binary) const
 {
     if (!ordered_ || models_ != set.modelNum || last_ >= static_cast<long>(size))

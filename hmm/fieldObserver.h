@@ -25,6 +25,11 @@ struct valueSite {
     int model, state, stream, mixture, element;
 };
 
+// The set's slot of the site: the value as the set holds it now.
+const float &heldAt(const hmmSet &set, const valueSite &site);
+// Whether the site lies within what the set holds (its models, states, streams and components).
+bool heldIn(const hmmSet &set, const valueSite &site);
+
 // Reports come in file order, on the reading thread: a reader given an observer reads the
 // file front to back on one thread.
 class fieldObserver : public byteObserver {

@@ -45,7 +45,8 @@ std::vector<finding> lintModelFile(const modelFile &file, const std::string &pat
 // Every finding of the set whose read was watched (and of the table, when one is given),
 // placed at their lines and columns: what `mmftool check` reports.
 std::vector<finding> lintAll(const hmmSet &set, setLint lint, const char *tablePath);
-// The same for a set read without a watch: the file is read again with the checks watching.
-// Throws mac2mod::error when it cannot be, or no longer holds a set of as many models.
+// The same for a set read without a watch: its file is read again for the places, and the
+// values checked are those the set holds now. Throws mac2mod::error when the file cannot be
+// read, or no longer holds a set of the same models, states and components.
 std::vector<finding> lintAll(const macroClass &set, const std::string &path, bool binary,
                              const char *tablePath);

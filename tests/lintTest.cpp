@@ -160,9 +160,10 @@ TEST(lint, aSetReadBeforeIsReadAgainWithTheChecksWatching)
         std::vector<finding> again = lintAll(before, path, binary, table.c_str());
         EXPECT_EQ(findingsJson(again).dump(), findingsJson(once).dump());
         EXPECT_EQ(once.size(), 2u) << findingsJson(once).dump();
-        if (!binary)
+        if (!binary) {
             EXPECT_EQ(placeOf(path, text, " nan"), path + ":" + std::to_string(once.at(0).line) + ":" +
                                                        std::to_string(once.at(0).column) + ": ");
+        }
         writeFile(path, binary ? std::string(4, '\0') : header());
         EXPECT_THROW(lintAll(before, path, binary, nullptr), mac2mod::error);
     }
