@@ -58,7 +58,7 @@ def draw_counts(ax, source):
         lines = [("from", ", ".join(os.path.basename(p) for p in source.sources)),
                  ("models", len(source)), ("emitting states", states),
                  ("streams", source.stream_count), ("vector sizes", ", ".join(map(str, source.vector_sizes)))]
-        lines += [(f"components, stream {s}", len(source.gaussians(s)["weights"])) for s in range(source.stream_count)]
+        lines += [(f"components, stream {s + 1}", len(source.gaussians(s)["weights"])) for s in range(source.stream_count)]
     else:
         lines = [("from", "a model file (of \"sil\" its first state only)"),
                  ("models", len(source)), ("emitting states", sum(len(r.states) for r in source)),
@@ -98,13 +98,13 @@ def draw_states_per_model(ax, source):
 def draw_variance_distribution(ax, source, stream=0, marked=3):
     """Per dimension, the variances of all components (log scale), the smallest ones marked."""
     _, variances, _ = _pooled(source, stream)
-    dims = np.arange(variances.shape[1])
+    dims = np.arange(1, variances.shape[1] + 1)   # numbered from 1, as mmftool and diff number them
     positive = [column[column > 0] for column in variances.T]
     ax.boxplot(positive, positions=dims, widths=0.6, whis=(0, 100))
     smallest = np.array([column.min() if len(column) else np.nan for column in positive])
     ax.plot(dims, smallest, "v", color="tab:red", label="smallest of the dimension")
     for d in np.argsort(np.nan_to_num(smallest, nan=np.inf))[:marked]:
-        ax.annotate(f"{smallest[d]:.3g}", (d, smallest[d]), textcoords="offset points", xytext=(0, -12),
+        ax.annotate(f"{smallest[d]:.3g}", (dims[d], smallest[d]), textcoords="offset points", xytext=(0, -12),
                     ha="center", fontsize=8, color="tab:red")
     ax.set_yscale("log")
     from matplotlib import ticker
@@ -113,7 +113,7 @@ def draw_variance_distribution(ax, source, stream=0, marked=3):
     ax.yaxis.set_minor_formatter(ticker.LogFormatter(labelOnlyBase=False, minor_thresholds=(2, 0.5)))
     ax.set_xticks(dims)
     ax.tick_params(axis="x", labelsize=8)
-    ax.set_title(f"Variances per dimension (stream {stream}, {len(variances)} components; "
+    ax.set_title(f"Variances per dimension (stream {stream + 1}, {len(variances)} components; "
                  "boxes: quartiles, whiskers: smallest to largest)")
     ax.set_xlabel("dimension")
     ax.set_ylabel(f"variance ({VALUE_UNIT}\u00b2, log scale)")
@@ -123,12 +123,12 @@ def draw_variance_distribution(ax, source, stream=0, marked=3):
 def draw_mean_distribution(ax, source, stream=0):
     """Per dimension, the means of all components."""
     means, _, _ = _pooled(source, stream)
-    dims = np.arange(means.shape[1])
+    dims = np.arange(1, means.shape[1] + 1)
     ax.boxplot(list(means.T), positions=dims, widths=0.6, whis=(0, 100))
     ax.axhline(0, color="grey", linewidth=0.5)
     ax.set_xticks(dims)
     ax.tick_params(axis="x", labelsize=8)
-    ax.set_title(f"Means per dimension (stream {stream}, {len(means)} components; "
+    ax.set_title(f"Means per dimension (stream {stream + 1}, {len(means)} components; "
                  "boxes: quartiles, whiskers: smallest to largest)")
     ax.set_xlabel("dimension")
     ax.set_ylabel(f"mean ({VALUE_UNIT})")
@@ -143,7 +143,7 @@ def draw_log_weight_distribution(ax, source, stream=0):
     ax.hist(np.log(positive), bins=int(np.clip(2 * np.sqrt(len(positive)), 5, 60)), color="tab:blue")
     ax.yaxis.set_major_locator(ticker.MaxNLocator(integer=True))
     left_out = len(weights) - len(positive)
-    ax.set_title(f"Log mixture weights (stream {stream}, {len(weights)} components"
+    ax.set_title(f"Log mixture weights (stream {stream + 1}, {len(weights)} components"
                  + (f"; {left_out} of weight \u2264 0 not shown)" if left_out else ")"))
     ax.set_xlabel("ln(mixture weight)")
     ax.set_ylabel("components")
@@ -151,8 +151,10 @@ def draw_log_weight_distribution(ax, source, stream=0):
 
 def _draw_heatmap(ax, image, rows, title, colour_label, cmap, centred=False):
     limit = np.nanmax(np.abs(image[np.isfinite(image)]), initial=1.0) if centred else None
+    # Columns are dimensions numbered from 1; rows keep their indices for the labels.
     picture = ax.imshow(image, aspect="auto", interpolation="nearest", cmap=cmap,
-                        vmin=-limit if centred else None, vmax=limit)
+                        vmin=-limit if centred else None, vmax=limit,
+                        extent=(0.5, image.shape[1] + 0.5, len(rows) - 0.5, -0.5))
     ax.figure.colorbar(picture, ax=ax, label=colour_label)
     ax.set_yticks(range(len(rows)))
     ax.set_yticklabels([f"state {e}, comp. {k}" for e, k in rows], fontsize=7)
@@ -342,7 +344,7 @@ def main(argv=None):
     parser.add_argument("--against", metavar="B", help="a set or model file to compare the input with")
     parser.add_argument("--table", help="ModelNames.txt for the names of a model file's records")
     parser.add_argument("--model", action="append", metavar="NAME", help="a model to draw (repeatable)")
-    parser.add_argument("--stream", type=int, default=0)
+    parser.add_argument("--stream", type=int, default=1, metavar="S", help="the stream to draw, from 1 (default 1)")
     args = parser.parse_args(argv)
     try:
         source, other = load(args.inputs, args.table)
@@ -351,7 +353,10 @@ def main(argv=None):
         missing = [name for name in args.model or [] if name not in source]
         if missing:
             parser.error("no model named " + ", ".join(missing))
-        save(figures(source, args.model, args.stream, report), args.output)
+        streams = source.stream_count if isinstance(source, mac2mod.HmmSet) else 1
+        if not 1 <= args.stream <= streams:
+            parser.error(f"--stream {args.stream}: the input has streams 1 to {streams}")
+        save(figures(source, args.model, args.stream - 1, report), args.output)
     except mac2mod.Error as e:
         print(e.message, end="" if e.message.endswith("\n") else "\n", file=sys.stderr)
         return 1
