@@ -23,7 +23,7 @@ struct subcommand {
 };
 
 const subcommand subcommands[] = {
-    {"check", "check FILE [--table TABLE] [--strict] [--json]",
+    {"check", "check FILE... [--table TABLE] [--strict] [--json]",
      "Reads a .mac or .macb file as the converter does and summarises the set. A malformed\n"
      "file gets the reader's own message and, beneath it, the line and column (text) or the\n"
      "byte (binary) where the read stopped, with what stands there.\n"
@@ -33,8 +33,10 @@ const subcommand subcommands[] = {
      "last model; each warning as FILE:LINE:COLUMN (text) or FILE: byte N (binary).\n"
      "--table TABLE also checks TABLE (a ModelNames.txt) as the converter reads it for the\n"
      "set. --strict: any warning makes the exit status 1. --json: the summary and the\n"
-     "warnings as one JSON document.\n",
-     {"--table TABLE", "--strict", "--json"}, 1, 1, checkCommand},
+     "warnings as one JSON document.\n"
+     "Any other FILE... are HTK model files in load order, checked through the import: the\n"
+     "summary import --dry-run prints, or the import's refusal with its places.\n",
+     {"--table TABLE", "--strict", "--json"}, 1, SIZE_MAX, checkCommand},
     {"convert", "convert IN OUT [--prepare] [--table TABLE]",
      "Reads IN and writes OUT; each is a text (.mac) or binary (.macb) macro file, as its\n"
      "extension says, or OUT is a model file (.mod), written as the converter writes it in\n"

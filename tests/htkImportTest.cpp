@@ -301,6 +301,29 @@ TEST(htkImportFixtures, theNegativeFixturesAreRefusedWithTheirWordsAndNothingWri
     }
 }
 
+// check takes what import takes: the dry run's summary, or its refusal word for word.
+TEST(htkImportFixtures, checkGivesTheDryRunsSummaryOrItsRefusal)
+{
+    std::vector<const char *> names(std::begin(positive), std::end(positive));
+    names.insert(names.end(), std::begin(negative), std::end(negative));
+    for (const char *name : names) {
+        SCOPED_TRACE(name);
+        fixture f(name);
+        toolRun dry = f.import({"out.mod", "--dry-run"});
+        std::vector<std::string> args = {tool, "check"};
+        args.insert(args.end(), f.inputs.begin(), f.inputs.end());
+        toolRun c = run(f.dir.path(), args);
+        EXPECT_EQ(c.status, dry.status);
+        EXPECT_EQ(c.err, dry.err);
+        EXPECT_EQ(c.out + (dry.status == 0 ? "checked only (--dry-run): nothing written\n" : ""), dry.out);
+    }
+    // What check cannot take is named, with what takes it.
+    TempDir dir;
+    toolRun r = run(dir.path(), {tool, "check", "x.mod"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("\"x.mod\" is a model file: mmftool modinfo checks it"), std::string::npos) << r.err;
+}
+
 TEST(htkImportFixtures, sameSetsInDifferentFormsGiveTheSameRecords)
 {
     const std::vector<std::vector<const char *>> groups = {

@@ -1,0 +1,6 @@
+// The summary of an HTK import as import and check print it: what was read and resolved.
+#pragma once
+
+#include "htk/htkSummary.h"
+
+void printImportSummary(const mac2mod::htkImportSummary &summary, const macroClass &set);
