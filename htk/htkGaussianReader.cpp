@@ -94,11 +94,16 @@ hmmMixture &importer::slotFor(gathered &g, hmmStream &stream, int k)
 int importer::readVector(source &in, const symbol &head, float *values, int width, const char *what)
 {
     int n = in.integer(head.binary);
-    if (!withinCapacity(capacity::vectorSize, n, 1))
+    if (n < 1)
         in.fail(head.offset, "a %s of %d values: the set holds vectors of 1 to %d values", what, n, MAX_PARAM_NUM);
     if (width && n != width)
         in.fail(head.offset, "a %s of %d values in a stream of %d", what, n, width);
-    in.reals(head.binary, values, n);
+    // In a stream the width has counted already; the values past the record are passed over.
+    if (!width && !withinCapacity(capacity::vectorSize, n))
+        exceed(in, head.offset, limit::vectorSize, "a %s of %d values: the set holds vectors of 1 to %d values", what, n,
+               MAX_PARAM_NUM);
+    in.reals(head.binary, values, held(n));
+    in.skipReals(head.binary, n - held(n));
     return n;
 }
 
@@ -106,7 +111,7 @@ int importer::readVector(source &in, const symbol &head, float *values, int widt
 // vector length. width 0 (a ~m body): any length, the same for mean and variance.
 int importer::readGaussian(source &in, hmmMixture &mixture, int width, const char *where)
 {
-    if (width) {
+    if (width && width == held(width)) {
         switch (in.binaryGaussian(mixture.mean, mixture.variance, mixture.gconst, width)) {
         case 2:
             return width;
@@ -141,7 +146,7 @@ int importer::readGaussian(source &in, hmmMixture &mixture, int width, const cha
         const vectorMacro &v = vectors_[d.index];
         if (width && v.n != width)
             in.fail(p.offset, "%s: ~u \"%s\" has %d values in a stream of %d", where, p.text.c_str(), v.n, width);
-        std::memcpy(mixture.mean, v.values, sizeof(float) * v.n);
+        std::memcpy(mixture.mean, v.values, sizeof(float) * held(v.n));
         n = v.n;
         summary_.inlinedMeans++;
     } else if (p.kind == symbol::keyword && p.code == MEAN) {
@@ -157,7 +162,7 @@ int importer::readGaussian(source &in, hmmMixture &mixture, int width, const cha
         const vectorMacro &v = vectors_[d.index];
         if (v.n != n)
             in.fail(c.offset, "%s: ~v \"%s\" has %d values for a mean of %d", where, c.text.c_str(), v.n, n);
-        std::memcpy(mixture.variance, v.values, sizeof(float) * v.n);
+        std::memcpy(mixture.variance, v.values, sizeof(float) * held(v.n));
         summary_.inlinedVariances++;
     } else if (c.kind == symbol::keyword && c.code == VARIANCE) {
         readVector(in, c, mixture.variance, n, "variance");
@@ -176,7 +181,7 @@ int importer::readGaussian(source &in, hmmMixture &mixture, int width, const cha
         in.take();
         mixture.gconst = in.real(binary);
     } else {
-        mixture.gconst = computeGconst(mixture.variance, n);
+        mixture.gconst = computeGconst(mixture.variance, held(n));
         summary_.computedGconsts++;
     }
     return n;

@@ -56,10 +56,18 @@ void importer::run(macroClass &set, const std::vector<std::string> &paths)
     model_.reset(grow(nullptr, 0, bound));
     capacity_ = bound;
     prefaulter_.emplace(model_.get(), static_cast<int>(likely));
-    for (size_t f = 0; f < sources_.size(); f++) {
-        file_ = static_cast<int>(f);
-        readFile(*sources_[f]);
+    try {
+        for (size_t f = 0; f < sources_.size(); f++) {
+            file_ = static_cast<int>(f);
+            readFile(*sources_[f]);
+        }
+    } catch (const error &stop) {
+        if (kindsBroken_)
+            throw limitsRefusal(&stop);
+        throw;
     }
+    if (kindsBroken_)
+        throw limitsRefusal(nullptr);
     if (modelNum_ == 0)
         throw error(paths.back() + ": no model (~h) is defined in the files\n", 1);
     fillSet(set, paths);

@@ -23,9 +23,12 @@ void importer::readOptions(source &in, optionSet &given, bool inModel)
             given.streamNum = n;
             for (int s = 0; s < n; s++) {
                 given.width[s] = in.integer(binary);
-                if (!withinCapacity(capacity::vectorSize, given.width[s], 1))
+                if (given.width[s] < 1)
                     in.fail(at, "stream %d of %d values per vector: the set holds 1 to %d", s + 1,
                             given.width[s], MAX_PARAM_NUM);
+                if (!withinCapacity(capacity::vectorSize, given.width[s]))
+                    exceed(in, at, limit::vectorSize, "stream %d of %d values per vector: the set holds 1 to %d", s + 1,
+                           given.width[s], MAX_PARAM_NUM);
             }
             break;
         }
@@ -103,10 +106,10 @@ void importer::fixOptions(source &in, const optionSet &given, long offset)
             total += o.width[s];
         if (total != o.vecSize)
             in.fail(offset, "<VECSIZE> %d is not the sum %d of the <STREAMINFO> widths", o.vecSize, total);
-        for (int s = 0; s < o.streamNum; s++)
-            if (!withinCapacity(capacity::vectorSize, o.width[s]))
-                in.fail(offset, "vector size %d: the set holds vectors of 1 to %d values", o.width[s],
-                        MAX_PARAM_NUM);
+        // Widths from <STREAMINFO> were weighed as they were read.
+        if (given.streamNum == 0 && !withinCapacity(capacity::vectorSize, o.width[0]))
+            exceed(in, offset, limit::vectorSize, "vector size %d: the set holds vectors of 1 to %d values", o.width[0],
+                   MAX_PARAM_NUM);
         if (o.parmKind.empty())
             in.fail(offset, "the global options give no parameter kind (<MFCC_D_A>, <FBANK>, ...)");
         options_ = o;

@@ -65,6 +65,11 @@ void source::fail(long offset, const char *format, ...) const
     char text[1024];
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
+    throw refusal(offset, text);
+}
+
+error source::refusal(long offset, const std::string &text) const
+{
     error e(place(offset) + ": " + text + "\n", 1);
     e.at(path_, offset);
     if (!seenBinary_) {
@@ -72,7 +77,7 @@ void source::fail(long offset, const char *format, ...) const
         placeInText(data_, std::min(offset, static_cast<long>(size_)), line, column);
         e.atLine(line, column);
     }
-    throw e;
+    return e;
 }
 
 void source::cutShort(long at, const char *what) const

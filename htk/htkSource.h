@@ -103,6 +103,8 @@ public:
     // Throws the message placed at offset.
     [[noreturn]] void fail(long offset, const char *format, ...) const
         __attribute__((format(printf, 3, 4)));
+    // The error fail throws, for a caller that collects it first.
+    error refusal(long offset, const std::string &text) const;
     // "FILE:LINE:COLUMN" or "FILE: byte N" for offset.
     std::string place(long offset) const;
 

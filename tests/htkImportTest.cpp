@@ -123,8 +123,7 @@ std::string refusal(const std::string &text, const std::string &name = "set.mmf"
         EXPECT_EQ(set.MMF.modelNum, 0);
         std::string message = e.message();
         // The place is given relative to the file as named: drop the folder for the tests.
-        size_t at = message.find(dir.path() + "/");
-        if (at != std::string::npos)
+        for (size_t at; (at = message.find(dir.path() + "/")) != std::string::npos;)
             message.erase(at, dir.path().size() + 1);
         return message;
     }
@@ -678,6 +677,44 @@ TEST(htkImportRefusals, eachNamesItsCause)
             EXPECT_NE(message.find(word), std::string::npos) << message << " lacks " << word;
         EXPECT_EQ(message.back(), '\n');
     }
+}
+
+// Every limit a set breaks, each kind once at its first place with its count of places, the
+// first as it is refused alone; import and check say the same.
+TEST(htkImportRefusals, everyLimitBrokenIsNamedOnce)
+{
+    const std::string text = htkHeader(39) + htkModel("sil", 7, 2, 39) + htkModel("a", 3, 16, 39) +
+                             htkModel(std::string(50, 'n'), 7, 1, 39) + htkModel("b", 3, 13, 39);
+    const std::string alone = refusal(htkSet(5, 2, 39));
+    const std::string message = refusal(text);
+    ASSERT_EQ(message.substr(0, message.find('\n') + 1), alone);
+    struct kind {
+        std::string words;
+        int places;
+    };
+    for (const kind &k : std::vector<kind>{{"has 7 states, more than the 5", 2},
+                                           {"16 components, more than the 12", 2},
+                                           {"model name \"" + std::string(50, 'n') + "\" of 50 characters", 1}}) {
+        size_t at = message.find(k.words);
+        ASSERT_NE(at, std::string::npos) << message << " lacks " << k.words;
+        std::string line = message.substr(message.rfind('\n', at) + 1);
+        line = line.substr(0, line.find('\n'));
+        EXPECT_EQ(line.rfind("set.mmf:", 0), 0u) << line;
+        EXPECT_EQ(line.find(" places)") != std::string::npos, k.places > 1) << line;
+        if (k.places > 1)
+            EXPECT_NE(line.find("(the first of " + std::to_string(k.places) + " places)"), std::string::npos) << line;
+    }
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 4);
+
+    TempDir dir;
+    writeFile(dir.file("set.mmf"), text);
+    toolRun i = run(dir.path(), {tool, "import", "set.mmf", "out.macb"});
+    toolRun c = run(dir.path(), {tool, "check", "set.mmf"});
+    EXPECT_EQ(i.status, 1);
+    EXPECT_EQ(i.err, message);
+    EXPECT_EQ(c.status, 1);
+    EXPECT_EQ(c.err, message);
+    EXPECT_FALSE(fileExists(dir.file("out.macb")));
 }
 
 TEST(htkImportRefusals, aTextFaultIsPlacedByLineAndColumn)
