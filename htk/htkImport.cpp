@@ -136,12 +136,14 @@ void importer::readSharedPart(source &in, const symbol &s)
         d->index = static_cast<int>(states_.size());
         states_.push_back(pack(body));
     } else if (s.letter == 'm') {
+        owner_ = where;
         gaussianMacro body{};
         body.n = readGaussian(in, body.mixture, 0, where.c_str());
         d->index = static_cast<int>(gaussians_.size());
         gaussians_.push_back(body);
     } else if (s.letter == 'u' || s.letter == 'v') {
         symbol head = expect(in, s.letter == 'u' ? MEAN : VARIANCE, where.c_str());
+        owner_ = where;
         vectorMacro body{};
         body.n = readVector(in, head, body.values, 0, s.letter == 'u' ? "mean" : "variance");
         d->index = static_cast<int>(vectors_.size());
@@ -201,6 +203,8 @@ definition &importer::use(source &in, const symbol &s)
     if (found == table.end() || found->second.index < 0)
         in.fail(s.offset, "undefined macro ~%c \"%s\": no %s macro of that name is defined before it is used",
                 s.letter, s.text.c_str(), typeName(s.letter));
+    if (observer_ && found->second.uses == 0)
+        observer_->used(std::string("~") + s.letter + " \"" + s.text + "\"");
     found->second.uses++;
     return found->second;
 }
@@ -209,8 +213,14 @@ definition &importer::use(source &in, const symbol &s)
 
 void importHtk(macroClass &set, const std::vector<std::string> &paths, htkImportSummary &summary)
 {
+    importHtk(set, paths, summary, nullptr);
+}
+
+void importHtk(macroClass &set, const std::vector<std::string> &paths, htkImportSummary &summary,
+               htkObserver *observer)
+{
     summary = htkImportSummary();
-    htk::importer(summary).run(set, paths);
+    htk::importer(summary, observer).run(set, paths);
 }
 
 void importHtk(macroClass &set, const std::vector<std::string> &paths)

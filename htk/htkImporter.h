@@ -14,6 +14,7 @@
 #include "hmm/macroClass.h"
 #include "hmm/modelArray.h"
 #include "hmm/setLimits.h"
+#include "htk/htkObserver.h"
 #include "htk/htkSource.h"
 #include "htk/htkSummary.h"
 
@@ -91,7 +92,7 @@ constexpr int LIMIT_KINDS = 4;
 
 class importer {
 public:
-    explicit importer(htkImportSummary &summary) : summary_(summary) {}
+    importer(htkImportSummary &summary, htkObserver *observer) : summary_(summary), observer_(observer) {}
 
     void run(macroClass &set, const std::vector<std::string> &paths);
 
@@ -142,7 +143,14 @@ private:
     stateMacro pack(const hmmState &state);
     void unpack(const stateMacro &macro, hmmState &state) const;
 
+    // The values just read, to the observer: where they begin in in, and what holds them.
+    std::string componentName(const char *where, int s, int k) const;
+    void tellBinaryGaussian(source &in, const hmmMixture &mixture, int width, long start, bool gconst);
+    void tell(source &in, fieldKind field, const float *values, const long *offsets, int n);
+
     htkImportSummary &summary_;
+    htkObserver *observer_;
+    std::string owner_;   // what holds the values being read, for the observer
     std::vector<std::unique_ptr<source>> sources_;
     int file_ = 0;
 

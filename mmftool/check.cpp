@@ -50,10 +50,13 @@ bool beginsAsHtk(const std::string &path)
 
 int checkHtk(const commandLine &line)
 {
+    if (line.value("--table"))
+        return usageError(line, "--table is for a .mac or .macb FILE; import HTK model files to check a table");
     macroClass set;
     mac2mod::htkImportSummary summary;
+    std::unique_ptr<htkWatch> watch = watchHtk(line.args);
     try {
-        mac2mod::importHtk(set, line.args, summary);
+        mac2mod::importHtk(set, line.args, summary, watch.get());
     } catch (const mac2mod::error &refused) {
         std::fflush(stdout);
         std::fputs(refused.message().c_str(), stderr);
@@ -67,8 +70,16 @@ int checkHtk(const commandLine &line)
                              path.c_str());
         return 1;
     }
-    printImportSummary(summary, set);
-    return 0;
+    std::vector<finding> findings = watch->finish(set.MMF);
+    if (line.has("--json")) {
+        nlohmann::ordered_json document = importSummaryJson(summary, set);
+        document["findings"] = findingsJson(findings);
+        std::printf("%s\n", document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+    } else {
+        printImportSummary(summary, set);
+        printFindings(findings);
+    }
+    return line.has("--strict") && !findings.empty() ? 1 : 0;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// mmftool import FILE... OUT [--table TABLE] [--dry-run]: HTK model files into a text or
-// binary macro file or straight into the model file.
+// mmftool import FILE... OUT [--table TABLE] [--dry-run] [--strict]: HTK model files into a
+// text or binary macro file or straight into the model file, with what check would find in
+// the set, placed in the HTK files.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -12,6 +13,7 @@
 #include "htk/htkSummary.h"
 #include "mmftool/command.h"
 #include "mmftool/importSummary.h"
+#include "mmftool/lint.h"
 
 namespace {
 
@@ -19,6 +21,21 @@ bool sameFile(const std::string &a, const std::string &b)
 {
     std::error_code error;
     return std::filesystem::equivalent(a, b, error);
+}
+
+// The first findings, then how many more and the command that lists them all.
+void printSomeFindings(const std::vector<finding> &findings, const std::vector<std::string> &inputs)
+{
+    constexpr size_t SHOWN = 10;
+    if (findings.size() <= SHOWN) {
+        printFindings(findings);
+        return;
+    }
+    printFindings(std::vector<finding>(findings.begin(), findings.begin() + SHOWN));
+    std::string command = "mmftool check";
+    for (const std::string &in : inputs)
+        command += " " + in;
+    std::printf("%zu more warnings: \"%s\" lists them all\n", findings.size() - SHOWN, command.c_str());
 }
 
 bool hasSil(const macroClass &set)
@@ -48,8 +65,9 @@ int importCommand(const commandLine &line)
 
     macroClass set;
     mac2mod::htkImportSummary summary;
+    std::unique_ptr<htkWatch> watch = watchHtk(inputs);
     try {
-        mac2mod::importHtk(set, inputs, summary);
+        mac2mod::importHtk(set, inputs, summary, watch.get());
         if (kind == fileForm::text)
             mac2mod::checkExactTextMacro(set);   // refused here, before anything is written
     } catch (const mac2mod::error &e) {
@@ -62,9 +80,15 @@ int importCommand(const commandLine &line)
                                "nothing is written\n");
     if (kind == fileForm::model && !dryRun && !std::filesystem::is_regular_file(table))
         return toolError(line, "cannot open the table \"%s\"\n", table.c_str());
-    if (dryRun) {
+    const std::vector<finding> findings = watch->finish(set.MMF);
+    if (dryRun || (line.has("--strict") && !findings.empty())) {
         printImportSummary(summary, set);
-        std::printf("checked only (--dry-run): nothing written\n");
+        printSomeFindings(findings, inputs);
+        if (dryRun)
+            std::printf("checked only (--dry-run): nothing written\n");
+        if (line.has("--strict") && !findings.empty())
+            return toolError(line, "%zu warning%s and --strict: nothing written\n", findings.size(),
+                             findings.size() == 1 ? "" : "s");
         return 0;
     }
     try {
@@ -85,6 +109,7 @@ int importCommand(const commandLine &line)
         return 1;
     }
     printImportSummary(summary, set);
+    printSomeFindings(findings, inputs);
     std::printf("wrote: %s\n", out.c_str());
     return 0;
 }

@@ -25,3 +25,26 @@ void printImportSummary(const mac2mod::htkImportSummary &s, const macroClass &se
     std::printf("skipped: %d unreferenced macros, %d adaptation or duration macros, %d durations\n",
                 s.unreferencedMacros, s.skippedMacros, s.skippedDurations);
 }
+
+nlohmann::ordered_json importSummaryJson(const mac2mod::htkImportSummary &s, const macroClass &set)
+{
+    nlohmann::ordered_json out;
+    out["files"] = s.files;
+    out["binaryFiles"] = s.binaryFiles;
+    out["models"] = s.models;
+    out["states"] = s.states;
+    out["streams"] = s.streams;
+    out["vectorSizes"] = std::vector<int>(set.MMF.vecSize, set.MMF.vecSize + set.MMF.streamNum);
+    out["components"] = s.components;
+    out["inlined"] = {{"states", s.inlinedStates},       {"mixtures", s.inlinedMixtures},
+                      {"means", s.inlinedMeans},         {"variances", s.inlinedVariances},
+                      {"transitions", s.inlinedTransitions}, {"weights", s.inlinedWeights}};
+    out["prunedComponents"] = s.prunedComponents;
+    out["zeroWeightComponents"] = s.zeroWeightComponents;
+    out["computedGconsts"] = s.computedGconsts;
+    out["weightsSetToOne"] = s.weightsSetToOne;
+    out["unreferencedMacros"] = s.unreferencedMacros;
+    out["skippedMacros"] = s.skippedMacros;
+    out["skippedDurations"] = s.skippedDurations;
+    return out;
+}

@@ -837,6 +837,41 @@ TEST(htkImportTool, dryRunWritesNothingAndUsageErrorsAreStatusTwo)
     EXPECT_EQ(f.import({"out.mac", "--table", "ModelNames.txt"}).status, 2);
 }
 
+// A variance of 0 in a model is placed at its line and column in the HTK file, by check and by
+// import; --strict makes it fail the import. One in a macro never used is no part of the set.
+TEST(htkImportTool, aZeroVarianceIsPlacedInTheHtkFile)
+{
+    std::string text = htkHeader() + "~v \"floor\"\n<VARIANCE> 24\n" + values(24, 0.0f) + htkModel("sil", 5, 2) +
+                       htkModel("a", 5, 2);
+    const size_t at = text.find(" 1.250000e+00", text.find("<VARIANCE>", text.find("<MIXTURE> 2", text.find("<STATE> 3", text.find("~h \"a\""))))) + 1;
+    text.replace(at, 12, "0.000000e+00");
+    const std::string line = std::to_string(std::count(text.begin(), text.begin() + at, '\n') + 1);
+    const std::string column = std::to_string(at - text.rfind('\n', at));
+    const std::string warning = "set.mmf:" + line + ":" + column +
+                                ": warning: model \"a\", state 3, component 2: variance[2] is 0, not above 0\n";
+    TempDir dir;
+    writeFile(dir.file("set.mmf"), text);
+    struct toolCase {
+        std::vector<std::string> args;
+        int status;
+        bool written;
+    };
+    for (const toolCase &c : std::vector<toolCase>{{{"check", "set.mmf"}, 0, false},
+                                                   {{"check", "set.mmf", "--strict"}, 1, false},
+                                                   {{"import", "set.mmf", "out.macb"}, 0, true},
+                                                   {{"import", "set.mmf", "out.macb", "--strict"}, 1, false}}) {
+        SCOPED_TRACE(c.args[0] + " " + c.args.back());
+        std::filesystem::remove(dir.file("out.macb"));
+        std::vector<std::string> args = {tool};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        toolRun r = run(dir.path(), args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.out.find(warning), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("floor"), std::string::npos) << r.out;
+        EXPECT_EQ(fileExists(dir.file("out.macb")), c.written);
+    }
+}
+
 TEST(htkImportTool, anOutputOverAnInputIsRefused)
 {
     fixture f("a-text-tmacros");
