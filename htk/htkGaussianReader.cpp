@@ -38,12 +38,12 @@ void importer::tellBinaryGaussian(source &in, const hmmMixture &mixture, int wid
     }
 }
 
-// "model \"a\", state 2, stream 1, component 3" (the stream where the set has several).
-std::string importer::componentName(const char *where, int s, int k) const
+// "model 3 (\"a\"), state 2, stream 1, component 3" (the stream where the set has several).
+std::string importer::componentName(int s, int k) const
 {
     if (options_.streamNum > 1)
-        return formatted("%s, stream %d, component %d", where, s + 1, k);
-    return formatted("%s, component %d", where, k);
+        return formatted("%s, stream %d, component %d", ownerState_.c_str(), s + 1, k);
+    return formatted("%s, component %d", ownerState_.c_str(), k);
 }
 
 void importer::tell(source &in, fieldKind field, const float *values, const long *offsets, int n)
@@ -66,7 +66,7 @@ void importer::readStream(source &in, hmmStream &stream, int s, int numMixes, co
     if (!(p.kind == symbol::keyword && p.code == MIXTURE)) {
         hmmMixture &mixture = slotFor(g, stream, 1);
         if (observer_)
-            owner_ = componentName(where, s, 1);
+            owner_ = componentName(s, 1);
         readGaussian(in, mixture, width(s), where);
         mixture.mixtureWeight = 1.0f;
         g.sum = 1.0;
@@ -92,7 +92,7 @@ void importer::readStream(source &in, hmmStream &stream, int s, int numMixes, co
             hmmMixture &mixture = slotFor(g, stream, k);
             // Components HTK treats as absent are left out of the set, and of what is told.
             if (observer_)
-                owner_ = weight > DEFUNCT_WEIGHT ? componentName(where, s, k) : std::string();
+                owner_ = weight > DEFUNCT_WEIGHT ? componentName(s, k) : std::string();
             readGaussian(in, mixture, width(s), where);
             mixture.mixtureWeight = weight;
             g.sum += weight;
@@ -100,7 +100,7 @@ void importer::readStream(source &in, hmmStream &stream, int s, int numMixes, co
     }
     checkWeights(in, streamAt, g.sum, "the component weights", where);
     if (observer_)
-        observer_->weights(file_, in.seenBinary(), streamAt, options_.streamNum > 1 ? formatted("%s, stream %d", where, s + 1) : where,
+        observer_->weights(file_, in.seenBinary(), streamAt, options_.streamNum > 1 ? formatted("%s, stream %d", ownerState_.c_str(), s + 1) : ownerState_,
                            g.sum);
     keepComponents(in, streamAt, g, stream, s, numMixes, where);
 }
@@ -135,13 +135,12 @@ int importer::readVector(source &in, const symbol &head, float *values, int widt
 {
     int n = in.integer(head.binary);
     if (n < 1)
-        in.fail(head.offset, "a %s of %d values: the set holds vectors of 1 to %d values", what, n, MAX_PARAM_NUM);
+        in.fail(head.offset, "%s", vectorSizeLimit((std::string("a ") + what).c_str(), n).c_str());
     if (width && n != width)
         in.fail(head.offset, "a %s of %d values in a stream of %d", what, n, width);
     // In a stream the width has counted already; the values past the record are passed over.
     if (!width && !withinCapacity(capacity::vectorSize, n))
-        exceed(in, head.offset, limit::vectorSize, "a %s of %d values: the set holds vectors of 1 to %d values", what, n,
-               MAX_PARAM_NUM);
+        exceed(in, head.offset, limit::vectorSize, "%s", vectorSizeLimit((std::string("a ") + what).c_str(), n).c_str());
     long offsets[MAX_PARAM_NUM];
     in.reals(head.binary, values, held(n), observer_ ? offsets : nullptr);
     in.skipReals(head.binary, n - held(n));

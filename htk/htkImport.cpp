@@ -132,6 +132,7 @@ void importer::readSharedPart(source &in, const symbol &s)
     std::string where = std::string("~") + s.letter + " \"" + s.text + "\"";
     if (s.letter == 's') {
         hmmState body{};
+        ownerState_ = where;
         readState(in, body, where.c_str());
         d->index = static_cast<int>(states_.size());
         states_.push_back(pack(body));

@@ -40,6 +40,13 @@ struct optionSet {
     int numStates = 0;   // a default <NumStates> (in ~o only)
 };
 
+// The one wording of the vector size limit, for a size given by what ("stream 1", "<VECSIZE>",
+// "a mean").
+inline std::string vectorSizeLimit(const char *what, int n)
+{
+    return formatted("vector size %d (%s): the set holds vectors of 1 to %d values", n, what, MAX_PARAM_NUM);
+}
+
 // A shared vector (~u, ~v), matrix (~t), weights (~w) or Gaussian (~m).
 struct vectorMacro {
     int n = 0;
@@ -144,13 +151,14 @@ private:
     void unpack(const stateMacro &macro, hmmState &state) const;
 
     // The values just read, to the observer: where they begin in in, and what holds them.
-    std::string componentName(const char *where, int s, int k) const;
+    std::string componentName(int s, int k) const;
     void tellBinaryGaussian(source &in, const hmmMixture &mixture, int width, long start, bool gconst);
     void tell(source &in, fieldKind field, const float *values, const long *offsets, int n);
 
     htkImportSummary &summary_;
     htkObserver *observer_;
-    std::string owner_;   // what holds the values being read, for the observer
+    std::string owner_;        // what holds the values being read, for the observer
+    std::string ownerState_;   // the state being read, as the observer is told it
     std::vector<std::unique_ptr<source>> sources_;
     int file_ = 0;
 

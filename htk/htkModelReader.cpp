@@ -98,6 +98,9 @@ void importer::readModel(source &in, const std::string &name, long offset, bool 
             in.fail(at, "%s: state %d is given twice", where.c_str(), i);
         seen[i - 1] = true;
         std::string stateWhere = where + ", state " + std::to_string(i);
+        // The lint names a model as mmftool's other checks do: by its index and name.
+        if (observer_)
+            ownerState_ = formatted("model %d (\"%s\"), state %d", modelNum_, name.c_str(), i);
         readState(in, withinCapacity(capacity::states, i + 1) ? model.state[i - 2] : spareState_, stateWhere.c_str());
     }
     for (int i = 2; i < numStates; i++)

@@ -701,8 +701,9 @@ TEST(htkImportRefusals, everyLimitBrokenIsNamedOnce)
         line = line.substr(0, line.find('\n'));
         EXPECT_EQ(line.rfind("set.mmf:", 0), 0u) << line;
         EXPECT_EQ(line.find(" places)") != std::string::npos, k.places > 1) << line;
-        if (k.places > 1)
+        if (k.places > 1) {
             EXPECT_NE(line.find("(the first of " + std::to_string(k.places) + " places)"), std::string::npos) << line;
+        }
     }
     EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 4);
 
@@ -848,7 +849,7 @@ TEST(htkImportTool, aZeroVarianceIsPlacedInTheHtkFile)
     const std::string line = std::to_string(std::count(text.begin(), text.begin() + at, '\n') + 1);
     const std::string column = std::to_string(at - text.rfind('\n', at));
     const std::string warning = "set.mmf:" + line + ":" + column +
-                                ": warning: model \"a\", state 3, component 2: variance[2] is 0, not above 0\n";
+                                ": warning: model 1 (\"a\"), state 3, component 2: variance[2] is 0, not above 0\n";
     TempDir dir;
     writeFile(dir.file("set.mmf"), text);
     struct toolCase {
