@@ -19,7 +19,7 @@ inline std::string_view modelName(const hmmModel &model)
 // The capacities of the fixed records, and the one check of a count against them that every
 // reader, writer and the import make before a count indexes anything. least is the fewest the
 // form in question allows (0 where nothing more is said).
-enum class capacity { streams, vectorSize, states, mixtures };
+enum class capacity { streams, vectorSize, states, mixtures, nameLength };
 
 constexpr int capacityOf(capacity what)
 {
@@ -28,6 +28,7 @@ constexpr int capacityOf(capacity what)
     case capacity::vectorSize: return MAX_PARAM_NUM;
     case capacity::states: return MAX_STATE_NUM;   // entry and exit states included
     case capacity::mixtures: return MAX_MIXTURE_NUM;
+    case capacity::nameLength: return MAX_NAME_LEN - 1;   // the terminating zero left out
     }
     return 0;
 }

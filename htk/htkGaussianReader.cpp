@@ -20,6 +20,38 @@ float computeGconst(const float *variance, int n)
 
 }  // namespace
 
+// The places of what binaryGaussian read from start: the keyword and count (4 bytes) before
+// each vector, a keyword (2 bytes) before the constant.
+void importer::tellBinaryGaussian(source &in, const hmmMixture &mixture, int width, long start, bool gconst)
+{
+    long offsets[MAX_PARAM_NUM] = {};
+    const long vector = 4 + 4L * width;
+    for (int k = 0; k < width; k++)
+        offsets[k] = start + 4 + 4L * k;
+    tell(in, fieldKind::mean, mixture.mean, offsets, width);
+    for (int k = 0; k < width; k++)
+        offsets[k] += vector;
+    tell(in, fieldKind::variance, mixture.variance, offsets, width);
+    if (gconst) {
+        offsets[0] = start + 2 * vector + 2;
+        tell(in, fieldKind::gconst, &mixture.gconst, offsets, 1);
+    }
+}
+
+// "model 3 (\"a\"), state 2, stream 1, component 3" (the stream where the set has several).
+std::string importer::componentName(int s, int k) const
+{
+    if (options_.streamNum > 1)
+        return formatted("%s, stream %d, component %d", ownerState_.c_str(), s + 1, k);
+    return formatted("%s, component %d", ownerState_.c_str(), k);
+}
+
+void importer::tell(source &in, fieldKind field, const float *values, const long *offsets, int n)
+{
+    if (!owner_.empty())
+        observer_->vector(file_, in.seenBinary(), owner_, field, values, offsets, n);
+}
+
 void importer::readStream(source &in, hmmStream &stream, int s, int numMixes, const char *where)
 {
     const symbol &p = in.peek();
@@ -33,6 +65,8 @@ void importer::readStream(source &in, hmmStream &stream, int s, int numMixes, co
     gathered g;
     if (!(p.kind == symbol::keyword && p.code == MIXTURE)) {
         hmmMixture &mixture = slotFor(g, stream, 1);
+        if (observer_)
+            owner_ = componentName(s, 1);
         readGaussian(in, mixture, width(s), where);
         mixture.mixtureWeight = 1.0f;
         g.sum = 1.0;
@@ -56,12 +90,18 @@ void importer::readStream(source &in, hmmStream &stream, int s, int numMixes, co
             if (!isProbability(weight))
                 in.fail(at, "%s: <MIXTURE> %d has the weight %g, not a probability (0 to 1)", where, k, weight);
             hmmMixture &mixture = slotFor(g, stream, k);
+            // Components HTK treats as absent are left out of the set, and of what is told.
+            if (observer_)
+                owner_ = weight > DEFUNCT_WEIGHT ? componentName(s, k) : std::string();
             readGaussian(in, mixture, width(s), where);
             mixture.mixtureWeight = weight;
             g.sum += weight;
         }
     }
     checkWeights(in, streamAt, g.sum, "the component weights", where);
+    if (observer_)
+        observer_->weights(file_, in.seenBinary(), streamAt, options_.streamNum > 1 ? formatted("%s, stream %d", ownerState_.c_str(), s + 1) : ownerState_,
+                           g.sum);
     keepComponents(in, streamAt, g, stream, s, numMixes, where);
 }
 
@@ -94,11 +134,18 @@ hmmMixture &importer::slotFor(gathered &g, hmmStream &stream, int k)
 int importer::readVector(source &in, const symbol &head, float *values, int width, const char *what)
 {
     int n = in.integer(head.binary);
-    if (!withinCapacity(capacity::vectorSize, n, 1))
-        in.fail(head.offset, "a %s of %d values: the set holds vectors of 1 to %d values", what, n, MAX_PARAM_NUM);
+    if (n < 1)
+        in.fail(head.offset, "%s", vectorSizeLimit((std::string("a ") + what).c_str(), n).c_str());
     if (width && n != width)
         in.fail(head.offset, "a %s of %d values in a stream of %d", what, n, width);
-    in.reals(head.binary, values, n);
+    // In a stream the width has counted already; the values past the record are passed over.
+    if (!width && !withinCapacity(capacity::vectorSize, n))
+        exceed(in, head.offset, limit::vectorSize, "%s", vectorSizeLimit((std::string("a ") + what).c_str(), n).c_str());
+    long offsets[MAX_PARAM_NUM];
+    in.reals(head.binary, values, held(n), observer_ ? offsets : nullptr);
+    in.skipReals(head.binary, n - held(n));
+    if (observer_)
+        tell(in, head.code == VARIANCE ? fieldKind::variance : fieldKind::mean, values, offsets, held(n));
     return n;
 }
 
@@ -106,17 +153,18 @@ int importer::readVector(source &in, const symbol &head, float *values, int widt
 // vector length. width 0 (a ~m body): any length, the same for mean and variance.
 int importer::readGaussian(source &in, hmmMixture &mixture, int width, const char *where)
 {
-    if (width) {
-        switch (in.binaryGaussian(mixture.mean, mixture.variance, mixture.gconst, width)) {
-        case 2:
-            return width;
-        case 1:
+    long start;
+    const int fast = width && width == held(width)
+                         ? in.binaryGaussian(mixture.mean, mixture.variance, mixture.gconst, width, &start)
+                         : 0;
+    if (fast) {
+        if (observer_)
+            tellBinaryGaussian(in, mixture, width, start, fast == 2);
+        if (fast == 1) {
             mixture.gconst = computeGconst(mixture.variance, width);
             summary_.computedGconsts++;
-            return width;
-        default:
-            break;
         }
+        return width;
     }
     symbol p = in.next();
     if (p.kind == symbol::keyword && p.code == RCLASS) {
@@ -141,7 +189,7 @@ int importer::readGaussian(source &in, hmmMixture &mixture, int width, const cha
         const vectorMacro &v = vectors_[d.index];
         if (width && v.n != width)
             in.fail(p.offset, "%s: ~u \"%s\" has %d values in a stream of %d", where, p.text.c_str(), v.n, width);
-        std::memcpy(mixture.mean, v.values, sizeof(float) * v.n);
+        std::memcpy(mixture.mean, v.values, sizeof(float) * held(v.n));
         n = v.n;
         summary_.inlinedMeans++;
     } else if (p.kind == symbol::keyword && p.code == MEAN) {
@@ -157,7 +205,7 @@ int importer::readGaussian(source &in, hmmMixture &mixture, int width, const cha
         const vectorMacro &v = vectors_[d.index];
         if (v.n != n)
             in.fail(c.offset, "%s: ~v \"%s\" has %d values for a mean of %d", where, c.text.c_str(), v.n, n);
-        std::memcpy(mixture.variance, v.values, sizeof(float) * v.n);
+        std::memcpy(mixture.variance, v.values, sizeof(float) * held(v.n));
         summary_.inlinedVariances++;
     } else if (c.kind == symbol::keyword && c.code == VARIANCE) {
         readVector(in, c, mixture.variance, n, "variance");
@@ -174,9 +222,12 @@ int importer::readGaussian(source &in, hmmMixture &mixture, int width, const cha
     if (g.kind == symbol::keyword && g.code == GCONST) {
         bool binary = g.binary;
         in.take();
-        mixture.gconst = in.real(binary);
+        long at[1];
+        in.reals(binary, &mixture.gconst, 1, observer_ ? at : nullptr);
+        if (observer_)
+            tell(in, fieldKind::gconst, &mixture.gconst, at, 1);
     } else {
-        mixture.gconst = computeGconst(mixture.variance, n);
+        mixture.gconst = computeGconst(mixture.variance, held(n));
         summary_.computedGconsts++;
     }
     return n;

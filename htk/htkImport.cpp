@@ -56,10 +56,18 @@ void importer::run(macroClass &set, const std::vector<std::string> &paths)
     model_.reset(grow(nullptr, 0, bound));
     capacity_ = bound;
     prefaulter_.emplace(model_.get(), static_cast<int>(likely));
-    for (size_t f = 0; f < sources_.size(); f++) {
-        file_ = static_cast<int>(f);
-        readFile(*sources_[f]);
+    try {
+        for (size_t f = 0; f < sources_.size(); f++) {
+            file_ = static_cast<int>(f);
+            readFile(*sources_[f]);
+        }
+    } catch (const error &stop) {
+        if (kindsBroken_)
+            throw limitsRefusal(&stop);
+        throw;
     }
+    if (kindsBroken_)
+        throw limitsRefusal(nullptr);
     if (modelNum_ == 0)
         throw error(paths.back() + ": no model (~h) is defined in the files\n", 1);
     fillSet(set, paths);
@@ -124,16 +132,19 @@ void importer::readSharedPart(source &in, const symbol &s)
     std::string where = std::string("~") + s.letter + " \"" + s.text + "\"";
     if (s.letter == 's') {
         hmmState body{};
+        ownerState_ = where;
         readState(in, body, where.c_str());
         d->index = static_cast<int>(states_.size());
         states_.push_back(pack(body));
     } else if (s.letter == 'm') {
+        owner_ = where;
         gaussianMacro body{};
         body.n = readGaussian(in, body.mixture, 0, where.c_str());
         d->index = static_cast<int>(gaussians_.size());
         gaussians_.push_back(body);
     } else if (s.letter == 'u' || s.letter == 'v') {
         symbol head = expect(in, s.letter == 'u' ? MEAN : VARIANCE, where.c_str());
+        owner_ = where;
         vectorMacro body{};
         body.n = readVector(in, head, body.values, 0, s.letter == 'u' ? "mean" : "variance");
         d->index = static_cast<int>(vectors_.size());
@@ -193,6 +204,8 @@ definition &importer::use(source &in, const symbol &s)
     if (found == table.end() || found->second.index < 0)
         in.fail(s.offset, "undefined macro ~%c \"%s\": no %s macro of that name is defined before it is used",
                 s.letter, s.text.c_str(), typeName(s.letter));
+    if (observer_ && found->second.uses == 0)
+        observer_->used(std::string("~") + s.letter + " \"" + s.text + "\"");
     found->second.uses++;
     return found->second;
 }
@@ -201,8 +214,14 @@ definition &importer::use(source &in, const symbol &s)
 
 void importHtk(macroClass &set, const std::vector<std::string> &paths, htkImportSummary &summary)
 {
+    importHtk(set, paths, summary, nullptr);
+}
+
+void importHtk(macroClass &set, const std::vector<std::string> &paths, htkImportSummary &summary,
+               htkObserver *observer)
+{
     summary = htkImportSummary();
-    htk::importer(summary).run(set, paths);
+    htk::importer(summary, observer).run(set, paths);
 }
 
 void importHtk(macroClass &set, const std::vector<std::string> &paths)

@@ -4,6 +4,7 @@
 // from them, enforces the capacities and counts the summary. Not for use outside htk/.
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +14,7 @@
 #include "hmm/macroClass.h"
 #include "hmm/modelArray.h"
 #include "hmm/setLimits.h"
+#include "htk/htkObserver.h"
 #include "htk/htkSource.h"
 #include "htk/htkSummary.h"
 
@@ -37,6 +39,13 @@ struct optionSet {
     int durKind = -1;
     int numStates = 0;   // a default <NumStates> (in ~o only)
 };
+
+// The one wording of the vector size limit, for a size given by what ("stream 1", "<VECSIZE>",
+// "a mean").
+inline std::string vectorSizeLimit(const char *what, int n)
+{
+    return formatted("vector size %d (%s): the set holds vectors of 1 to %d values", n, what, MAX_PARAM_NUM);
+}
 
 // A shared vector (~u, ~v), matrix (~t), weights (~w) or Gaussian (~m).
 struct vectorMacro {
@@ -83,9 +92,14 @@ std::string describe(const symbol &s);
 // The model array grown from oldCount to newCount records, the new ones zero-filled.
 hmmModel *grow(hmmModel *old, size_t oldCount, size_t newCount);
 
+// The capacities an import reports all of, each kind at its first place with the number of
+// places that break it, so that one run names everything to change.
+enum class limit { vectorSize, states, components, nameLength };
+constexpr int LIMIT_KINDS = 4;
+
 class importer {
 public:
-    explicit importer(htkImportSummary &summary) : summary_(summary) {}
+    importer(htkImportSummary &summary, htkObserver *observer) : summary_(summary), observer_(observer) {}
 
     void run(macroClass &set, const std::vector<std::string> &paths);
 
@@ -118,16 +132,33 @@ private:
                         const char *where);
     int readGaussian(source &in, hmmMixture &mixture, int width, const char *where);
     int readVector(source &in, const symbol &head, float *values, int width, const char *what);
-    void readTransP(source &in, const symbol &head, transMacro &out);
+    void readTransP(source &in, const symbol &head, transMacro &out, bool inModel = false);
     void skipDuration(source &in, const symbol &head);
     void checkWeights(source &in, long offset, double sum, const char *what, const char *where);
     symbol expect(source &in, int code, const char *where);
 
+    // Records that a count at offset breaks the limit of kind and reads on: the reader keeps
+    // what the records hold of it and passes over the rest. run refuses the set at the end.
+    void exceed(source &in, long offset, limit kind, const char *format, ...) __attribute__((format(printf, 5, 6)));
+    // The refusal naming every limit broken, in the order first met, then stop (if any): the
+    // fault that ended the read.
+    error limitsRefusal(const error *stop) const;
+
     int width(int s) const { return options_.width[s]; }
+    // How many of n values a vector of the records holds.
+    static int held(int n) { return std::min(n, MAX_PARAM_NUM); }
     stateMacro pack(const hmmState &state);
     void unpack(const stateMacro &macro, hmmState &state) const;
 
+    // The values just read, to the observer: where they begin in in, and what holds them.
+    std::string componentName(int s, int k) const;
+    void tellBinaryGaussian(source &in, const hmmMixture &mixture, int width, long start, bool gconst);
+    void tell(source &in, fieldKind field, const float *values, const long *offsets, int n);
+
     htkImportSummary &summary_;
+    htkObserver *observer_;
+    std::string owner_;        // what holds the values being read, for the observer
+    std::string ownerState_;   // the state being read, as the observer is told it
     std::vector<std::unique_ptr<source>> sources_;
     int file_ = 0;
 
@@ -151,6 +182,15 @@ private:
     std::optional<modelArrayPrefaulter> prefaulter_;
 
     std::vector<component> scratch_;
+
+    struct breach {
+        std::optional<error> first;
+        int places = 0;
+        int order = 0;
+    };
+    breach breaches_[LIMIT_KINDS];
+    int kindsBroken_ = 0;
+    hmmState spareState_;   // the states of a model past the record's capacity, read and dropped
 };
 
 }  // namespace mac2mod::htk

@@ -1,6 +1,7 @@
 // The import's reading of a model, its states and its transition matrix.
 #include "htk/htkImporter.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace mac2mod::htk {
@@ -20,9 +21,9 @@ symbol importer::expect(source &in, int code, const char *where)
 int importer::readModelHead(source &in, const std::string &name, const std::string &where, long offset,
                             bool headerless)
 {
-    if (name.size() >= static_cast<size_t>(MAX_NAME_LEN))
-        in.fail(offset, "model name \"%s\" of %zu characters: the set holds names of at most %d", name.c_str(),
-                name.size(), MAX_NAME_LEN - 1);
+    if (!withinCapacity(capacity::nameLength, static_cast<long>(name.size())))
+        exceed(in, offset, limit::nameLength, "model name \"%s\" of %zu characters: the set holds names of at most %d",
+               name.c_str(), name.size(), capacityOf(capacity::nameLength));
     if (name.empty())
         in.fail(offset, "a model with an empty name");
     if (name.find('\0') != std::string::npos)
@@ -62,13 +63,13 @@ int importer::readModelHead(source &in, const std::string &name, const std::stri
         numStates = options_.numStates;
     if (numStates == 0)
         in.fail(offset, "%s gives no <NUMSTATES>", where.c_str());
-    if (numStates > capacityOf(capacity::states))
-        in.fail(numStatesAt, "%s has %d states, more than the %d the set holds (entry and exit included)",
-                where.c_str(), numStates, MAX_STATE_NUM);
     // HTK's loader takes no model without an emitting state.
-    if (!withinCapacity(capacity::states, numStates, 3))
+    if (numStates < 3)
         in.fail(numStatesAt, "%s has %d states: an HTK model has 3 to %d (entry and exit included)",
                 where.c_str(), numStates, MAX_STATE_NUM);
+    if (!withinCapacity(capacity::states, numStates))
+        exceed(in, numStatesAt, limit::states, "%s has %d states, more than the %d the set holds (entry and exit included)",
+               where.c_str(), numStates, MAX_STATE_NUM);
     return numStates;
 }
 
@@ -77,10 +78,12 @@ void importer::readModel(source &in, const std::string &name, long offset, bool 
     const std::string where = "model \"" + name + "\"";
     const int numStates = readModelHead(in, name, where, offset, headerless);
     hmmModel &model = nextModel();
-    std::memcpy(model.str, name.c_str(), name.size() + 1);
+    // A name or states past the capacity are refused at the end (exceed): the record keeps
+    // what it holds of them.
+    std::memcpy(model.str, name.c_str(), std::min<size_t>(name.size(), capacityOf(capacity::nameLength)));
     model.stateNum = numStates;
 
-    bool seen[MAX_STATE_NUM] = {};
+    std::vector<bool> seen(numStates);
     for (;;) {
         const symbol &p = in.peek();
         if (p.kind != symbol::keyword || p.code != STATE)
@@ -95,7 +98,10 @@ void importer::readModel(source &in, const std::string &name, long offset, bool 
             in.fail(at, "%s: state %d is given twice", where.c_str(), i);
         seen[i - 1] = true;
         std::string stateWhere = where + ", state " + std::to_string(i);
-        readState(in, model.state[i - 2], stateWhere.c_str());
+        // The lint names a model as mmftool's other checks do: by its index and name.
+        if (observer_)
+            ownerState_ = formatted("model %d (\"%s\"), state %d", modelNum_, name.c_str(), i);
+        readState(in, withinCapacity(capacity::states, i + 1) ? model.state[i - 2] : spareState_, stateWhere.c_str());
     }
     for (int i = 2; i < numStates; i++)
         if (!seen[i - 1]) {
@@ -112,7 +118,7 @@ void importer::readModel(source &in, const std::string &name, long offset, bool 
         trans = transitions_[d.index];
         summary_.inlinedTransitions++;
     } else if (t.kind == symbol::keyword && t.code == TRANSP) {
-        readTransP(in, t, trans);
+        readTransP(in, t, trans, true);
     } else if (t.kind == symbol::end) {
         in.fail(t.offset, "the file is cut short: %s ends before its <TRANSP>", where.c_str());
     } else {
@@ -221,14 +227,20 @@ void importer::readState(source &in, hmmState &state, const char *where)
     }
 }
 
-void importer::readTransP(source &in, const symbol &head, transMacro &out)
+void importer::readTransP(source &in, const symbol &head, transMacro &out, bool inModel)
 {
     int n = in.integer(head.binary);
-    if (n > capacityOf(capacity::states))
-        in.fail(head.offset, "a transition matrix of %d states, more than the %d the set holds", n, MAX_STATE_NUM);
-    if (!withinCapacity(capacity::states, n, 2))
+    if (n < 2)
         in.fail(head.offset, "a transition matrix of %d states", n);
     out.n = n;
+    if (!withinCapacity(capacity::states, n)) {
+        // In a model, its <NUMSTATES> has counted already.
+        if (!inModel)
+            exceed(in, head.offset, limit::states, "a transition matrix of %d states, more than the %d the set holds", n,
+                   MAX_STATE_NUM);
+        in.skipReals(head.binary, static_cast<long>(n) * n);
+        return;
+    }
     for (int r = 0; r < n; r++) {
         in.reals(head.binary, out.values[r], n);
         for (int c = 0; c < n; c++)

@@ -23,9 +23,11 @@ void importer::readOptions(source &in, optionSet &given, bool inModel)
             given.streamNum = n;
             for (int s = 0; s < n; s++) {
                 given.width[s] = in.integer(binary);
-                if (!withinCapacity(capacity::vectorSize, given.width[s], 1))
-                    in.fail(at, "stream %d of %d values per vector: the set holds 1 to %d", s + 1,
-                            given.width[s], MAX_PARAM_NUM);
+                const std::string stream = "stream " + std::to_string(s + 1);
+                if (given.width[s] < 1)
+                    in.fail(at, "%s", vectorSizeLimit(stream.c_str(), given.width[s]).c_str());
+                if (!withinCapacity(capacity::vectorSize, given.width[s]))
+                    exceed(in, at, limit::vectorSize, "%s", vectorSizeLimit(stream.c_str(), given.width[s]).c_str());
             }
             break;
         }
@@ -33,8 +35,7 @@ void importer::readOptions(source &in, optionSet &given, bool inModel)
             in.take();
             given.vecSize = in.integer(binary);
             if (given.vecSize < 1 || given.vecSize > MAX_PARAM_NUM * MAX_STREAM_NUM)
-                in.fail(at, "vector size %d: the set holds vectors of 1 to %d values", given.vecSize,
-                        MAX_PARAM_NUM);
+                in.fail(at, "%s", vectorSizeLimit("<VECSIZE>", given.vecSize).c_str());
             break;
         case PROJSIZE: {
             in.take();
@@ -103,10 +104,9 @@ void importer::fixOptions(source &in, const optionSet &given, long offset)
             total += o.width[s];
         if (total != o.vecSize)
             in.fail(offset, "<VECSIZE> %d is not the sum %d of the <STREAMINFO> widths", o.vecSize, total);
-        for (int s = 0; s < o.streamNum; s++)
-            if (!withinCapacity(capacity::vectorSize, o.width[s]))
-                in.fail(offset, "vector size %d: the set holds vectors of 1 to %d values", o.width[s],
-                        MAX_PARAM_NUM);
+        // Widths from <STREAMINFO> were weighed as they were read.
+        if (given.streamNum == 0 && !withinCapacity(capacity::vectorSize, o.width[0]))
+            exceed(in, offset, limit::vectorSize, "%s", vectorSizeLimit("<VECSIZE>", o.width[0]).c_str());
         if (o.parmKind.empty())
             in.fail(offset, "the global options give no parameter kind (<MFCC_D_A>, <FBANK>, ...)");
         options_ = o;

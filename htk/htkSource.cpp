@@ -65,6 +65,11 @@ void source::fail(long offset, const char *format, ...) const
     char text[1024];
     std::vsnprintf(text, sizeof text, format, args);
     va_end(args);
+    throw refusal(offset, text);
+}
+
+error source::refusal(long offset, const std::string &text) const
+{
     error e(place(offset) + ": " + text + "\n", 1);
     e.at(path_, offset);
     if (!seenBinary_) {
@@ -72,7 +77,7 @@ void source::fail(long offset, const char *format, ...) const
         placeInText(data_, std::min(offset, static_cast<long>(size_)), line, column);
         e.atLine(line, column);
     }
-    throw e;
+    return e;
 }
 
 void source::cutShort(long at, const char *what) const
@@ -304,13 +309,15 @@ float source::real(bool binary)
     return v;
 }
 
-void source::reals(bool binary, float *out, int n)
+void source::reals(bool binary, float *out, int n, long *offsets)
 {
     peeked_ = false;
     if (binary) {
         size_t bytes = static_cast<size_t>(n) * 4;
         if (pos_ + bytes > size_)
             cutShort(offset(), "a run of binary numbers");
+        for (int k = 0; offsets && k < n; k++)
+            offsets[k] = offset() + 4 * k;
         if (little_)
             for (int k = 0; k < n; k++) {
                 const uint32_t word = binary32(offset() + 4 * k);
@@ -326,6 +333,8 @@ void source::reals(bool binary, float *out, int n)
     for (int k = 0; k < n; k++) {
         while (pos_ < size_ && isSpace(static_cast<unsigned char>(base[pos_])))
             pos_++;
+        if (offsets)
+            offsets[k] = offset();
         size_t used = parseReal(base + pos_, limit, out[k]);
         if (used == 0) {
             if (pos_ >= size_)
@@ -369,7 +378,7 @@ bool source::binaryMixture(int &index, float &weight, long &at)
     return true;
 }
 
-int source::binaryGaussian(float *mean, float *variance, float &gconst, int width)
+int source::binaryGaussian(float *mean, float *variance, float &gconst, int width, long *start)
 {
     size_t p = pos_;
     while (p < size_ && isSpace(static_cast<unsigned char>(data_[p])))
@@ -384,6 +393,8 @@ int source::binaryGaussian(float *mean, float *variance, float &gconst, int widt
         return 0;
     getBE32Floats(b + 4, mean, width);
     getBE32Floats(v + 4, variance, width);
+    if (start)
+        *start = static_cast<long>(p);
     seenBinary_ = true;
     peeked_ = false;
     p += 2 * vector;

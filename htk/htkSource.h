@@ -83,7 +83,8 @@ public:
     // integers, 32-bit floats, both big-endian) after a binary one.
     int integer(bool binary);
     float real(bool binary);
-    void reals(bool binary, float *out, int n);
+    // offsets, when given, gets where each value begins.
+    void reals(bool binary, float *out, int n, long *offsets = nullptr);
     void skipReals(bool binary, long n);
     // A string (after <HMMSetId>, <Use> or a macro introducer): quoted or bare, text always.
     std::string string();
@@ -93,8 +94,9 @@ public:
     // its index and weight, and where it began.
     bool binaryMixture(int &index, float &weight, long &at);
     // At a binary <MEAN> width, its values, <VARIANCE> width, its values and an optional
-    // <GCONST>: 2 with the constant, 1 without (gconst untouched), 0 for anything else.
-    int binaryGaussian(float *mean, float *variance, float &gconst, int width);
+    // <GCONST>: 2 with the constant, 1 without (gconst untouched), 0 for anything else; start,
+    // when given, gets where the <MEAN> began.
+    int binaryGaussian(float *mean, float *variance, float &gconst, int width, long *start = nullptr);
 
     // Reads past the body of an adaptation macro (text only): up to the next macro
     // introducer that is not part of the body (htk-mmf.md, section 4.1).
@@ -103,6 +105,8 @@ public:
     // Throws the message placed at offset.
     [[noreturn]] void fail(long offset, const char *format, ...) const
         __attribute__((format(printf, 3, 4)));
+    // The error fail throws, for a caller that collects it first.
+    error refusal(long offset, const std::string &text) const;
     // "FILE:LINE:COLUMN" or "FILE: byte N" for offset.
     std::string place(long offset) const;
 

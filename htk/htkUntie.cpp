@@ -3,6 +3,7 @@
 #include "htk/htkImporter.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -36,6 +37,43 @@ hmmModel &importer::nextModel()
     return model_.get()[modelNum_];
 }
 
+void importer::exceed(source &in, long offset, limit kind, const char *format, ...)
+{
+    breach &b = breaches_[static_cast<int>(kind)];
+    if (b.places++ > 0)
+        return;
+    va_list args;
+    va_start(args, format);
+    char text[1024];
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    b.first = in.refusal(offset, text);
+    b.order = kindsBroken_++;
+}
+
+error importer::limitsRefusal(const error *stop) const
+{
+    const breach *inOrder[LIMIT_KINDS] = {};
+    for (const breach &b : breaches_)
+        if (b.places)
+            inOrder[b.order] = &b;
+    std::string message;
+    for (int k = 0; k < kindsBroken_; k++) {
+        std::string line = inOrder[k]->first->message();
+        if (inOrder[k]->places > 1)
+            line.insert(line.size() - 1, " (the first of " + std::to_string(inOrder[k]->places) + " places)");
+        message += line;
+    }
+    if (stop)
+        message += stop->message();
+    error e = *inOrder[0]->first;
+    error out(message, e.status());
+    out.at(e.file(), e.offset());
+    if (e.line())
+        out.atLine(e.line(), e.column());
+    return out;
+}
+
 // The untying of one stream: its components in index order, those HTK treats as absent left
 // out, the capacity enforced, a lone component given the weight 1.0; the summary counts all.
 void importer::keepComponents(source &in, long streamAt, const gathered &g, hmmStream &stream, int s, int numMixes,
@@ -53,8 +91,9 @@ void importer::keepComponents(source &in, long streamAt, const gathered &g, hmmS
                     int all = 0;
                     for (const component &d : scratch_)
                         all += d.mixture.mixtureWeight > DEFUNCT_WEIGHT ? 1 : 0;
-                    in.fail(streamAt, "%s, stream %d: %d components, more than the %d the set holds", where, s + 1,
-                            all, MAX_MIXTURE_NUM);
+                    exceed(in, streamAt, limit::components, "%s, stream %d: %d components, more than the %d the set holds",
+                           where, s + 1, all, MAX_MIXTURE_NUM);
+                    break;
                 }
                 stream.mixture[kept++] = c.mixture;
             }

@@ -1,5 +1,6 @@
-// mmftool import FILE... OUT [--table TABLE] [--dry-run]: HTK model files into a text or
-// binary macro file or straight into the model file.
+// mmftool import FILE... OUT [--table TABLE] [--dry-run] [--strict]: HTK model files into a
+// text or binary macro file or straight into the model file, with what check would find in
+// the set, placed in the HTK files.
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -11,6 +12,8 @@
 #include "htk/exactTextMacro.h"
 #include "htk/htkSummary.h"
 #include "mmftool/command.h"
+#include "mmftool/importSummary.h"
+#include "mmftool/lint.h"
 
 namespace {
 
@@ -20,28 +23,19 @@ bool sameFile(const std::string &a, const std::string &b)
     return std::filesystem::equivalent(a, b, error);
 }
 
-void printSummary(const mac2mod::htkImportSummary &s, const macroClass &set)
+// The first findings, then how many more and the command that lists them all.
+void printSomeFindings(const std::vector<finding> &findings, const std::vector<std::string> &inputs)
 {
-    std::printf("read: %d file%s (%d binary)\n", s.files, s.files == 1 ? "" : "s", s.binaryFiles);
-    std::printf("models: %d\n", s.models);
-    std::printf("states: %d emitting\n", s.states);
-    std::printf("streams: %d of", s.streams);
-    for (int k = 0; k < set.MMF.streamNum; k++)
-        std::printf(" %d", set.MMF.vecSize[k]);
-    std::printf(" values\n");
-    std::printf("components: %d\n", s.components);
-    std::printf("inlined: %d ~s states, %d ~m components, %d ~u means, %d ~v variances, %d ~t matrices, "
-                "%d ~w weights\n",
-                s.inlinedStates, s.inlinedMixtures, s.inlinedMeans, s.inlinedVariances, s.inlinedTransitions,
-                s.inlinedWeights);
-    std::printf("left out: %d components pruned (counted by <NUMMIXES>, not in the file), %d of weight "
-                "<= 1.0e-5\n",
-                s.prunedComponents, s.zeroWeightComponents);
-    std::printf("computed: %d GCONSTs\n", s.computedGconsts);
-    std::printf("set to 1.0: %d weights of a stream's lone component (largest change %g)\n", s.weightsSetToOne,
-                static_cast<double>(s.largestWeightChange));
-    std::printf("skipped: %d unreferenced macros, %d adaptation or duration macros, %d durations\n",
-                s.unreferencedMacros, s.skippedMacros, s.skippedDurations);
+    constexpr size_t SHOWN = 10;
+    if (findings.size() <= SHOWN) {
+        printFindings(findings);
+        return;
+    }
+    printFindings(std::vector<finding>(findings.begin(), findings.begin() + SHOWN));
+    std::string command = "mmftool check";
+    for (const std::string &in : inputs)
+        command += " " + in;
+    std::printf("%zu more warnings: \"%s\" lists them all\n", findings.size() - SHOWN, command.c_str());
 }
 
 bool hasSil(const macroClass &set)
@@ -71,8 +65,9 @@ int importCommand(const commandLine &line)
 
     macroClass set;
     mac2mod::htkImportSummary summary;
+    std::unique_ptr<htkWatch> watch = watchHtk(inputs);
     try {
-        mac2mod::importHtk(set, inputs, summary);
+        mac2mod::importHtk(set, inputs, summary, watch.get());
         if (kind == fileForm::text)
             mac2mod::checkExactTextMacro(set);   // refused here, before anything is written
     } catch (const mac2mod::error &e) {
@@ -85,9 +80,15 @@ int importCommand(const commandLine &line)
                                "nothing is written\n");
     if (kind == fileForm::model && !dryRun && !std::filesystem::is_regular_file(table))
         return toolError(line, "cannot open the table \"%s\"\n", table.c_str());
-    if (dryRun) {
-        printSummary(summary, set);
-        std::printf("checked only (--dry-run): nothing written\n");
+    const std::vector<finding> findings = watch->finish(set.MMF);
+    if (dryRun || (line.has("--strict") && !findings.empty())) {
+        printImportSummary(summary, set);
+        printSomeFindings(findings, inputs);
+        if (dryRun)
+            std::printf("checked only (--dry-run): nothing written\n");
+        if (line.has("--strict") && !findings.empty())
+            return toolError(line, "%zu warning%s and --strict: nothing written\n", findings.size(),
+                             findings.size() == 1 ? "" : "s");
         return 0;
     }
     try {
@@ -107,7 +108,8 @@ int importCommand(const commandLine &line)
         std::fputs(e.message().c_str(), stderr);
         return 1;
     }
-    printSummary(summary, set);
+    printImportSummary(summary, set);
+    printSomeFindings(findings, inputs);
     std::printf("wrote: %s\n", out.c_str());
     return 0;
 }

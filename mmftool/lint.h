@@ -11,6 +11,7 @@
 #include "export/modelFileReader.h"
 #include "hmm/fieldObserver.h"
 #include "hmm/macroClass.h"
+#include "htk/htkObserver.h"
 #include "mmftool/findings.h"
 
 struct setLint {
@@ -32,6 +33,16 @@ public:
 };
 // set: the one the read fills; path: its file (a text file unless binary).
 std::unique_ptr<setWatch> watchSet(const hmmSet &set, const std::string &path, bool binary);
+
+// The same checks of HTK model files, made while the import reads them: give the watch to
+// mac2mod::importHtk as its observer, and take the findings of the set it filled once it is
+// done, placed in the HTK files (a shared value at its macro's definition).
+class htkWatch : public mac2mod::htkObserver {
+public:
+    virtual std::vector<finding> finish(const hmmSet &set) = 0;
+};
+// paths: the files as the import is given them.
+std::unique_ptr<htkWatch> watchHtk(const std::vector<std::string> &paths);
 
 // The table as the converter reads it for this set: entries 1 .. modelNum - 1 in order, each
 // a number and a name, matched to the models by name. Findings about models (no entry left

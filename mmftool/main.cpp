@@ -23,7 +23,7 @@ struct subcommand {
 };
 
 const subcommand subcommands[] = {
-    {"check", "check FILE [--table TABLE] [--strict] [--json]",
+    {"check", "check FILE... [--table TABLE] [--strict] [--json]",
      "Reads a .mac or .macb file as the converter does and summarises the set. A malformed\n"
      "file gets the reader's own message and, beneath it, the line and column (text) or the\n"
      "byte (binary) where the read stopped, with what stands there.\n"
@@ -33,8 +33,12 @@ const subcommand subcommands[] = {
      "last model; each warning as FILE:LINE:COLUMN (text) or FILE: byte N (binary).\n"
      "--table TABLE also checks TABLE (a ModelNames.txt) as the converter reads it for the\n"
      "set. --strict: any warning makes the exit status 1. --json: the summary and the\n"
-     "warnings as one JSON document.\n",
-     {"--table TABLE", "--strict", "--json"}, 1, 1, checkCommand},
+     "warnings as one JSON document.\n"
+     "Any other FILE... are HTK model files in load order, checked through the import: the\n"
+     "summary import --dry-run prints, or the import's refusal with its places; then the\n"
+     "same warnings, each at the line and column (binary: the byte) of the HTK file where the\n"
+     "value stands, a value shared through a macro at its definition.\n",
+     {"--table TABLE", "--strict", "--json"}, 1, SIZE_MAX, checkCommand},
     {"convert", "convert IN OUT [--prepare] [--table TABLE]",
      "Reads IN and writes OUT; each is a text (.mac) or binary (.macb) macro file, as its\n"
      "extension says, or OUT is a model file (.mod), written as the converter writes it in\n"
@@ -56,15 +60,18 @@ const subcommand subcommands[] = {
      "Given the macro file SET and its ModelNames.txt TABLE, also checks value by value that\n"
      "the file is what the converter writes for them.\n",
      {}, 1, 3, modinfoCommand},
-    {"import", "import FILE... OUT [--table TABLE] [--dry-run]",
+    {"import", "import FILE... OUT [--table TABLE] [--dry-run] [--strict]",
      "Reads HTK model files (text or binary master macro files, as HTK's tools write them),\n"
      "in load order, resolves every shared part and writes OUT as its extension says: .mac\n"
      "(the converter's text form, vectors of 24 values only), .macb (binary macro file) or\n"
      ".mod (the model file, in the order of TABLE, default ModelNames.txt in the working\n"
      "directory). Prints a summary of what it read and resolved. --dry-run reads and checks\n"
      "only. A file the set cannot hold is refused with FILE:LINE:COLUMN (binary: FILE: byte N)\n"
-     "and the cause; nothing is written then.\n",
-     {"--dry-run", "--table TABLE"}, 2, SIZE_MAX, importCommand},
+     "and the cause, every capacity the set breaks named at once; nothing is written then.\n"
+     "After the summary come the warnings check gives for the set (the first 10, and the\n"
+     "check command that lists them all), placed in the HTK files. --strict: a warning\n"
+     "fails the import (exit status 1) and nothing is written.\n",
+     {"--dry-run", "--table TABLE", "--strict"}, 2, SIZE_MAX, importCommand},
     {"diff", "diff A B [--table TABLE] [--tolerance X] [--top N] [--json]",
      "Compares two sets or model files model by model. A and B are each a text (.mac) or\n"
      "binary (.macb) macro file, a model file (.mod), or HTK model files: any other name,\n"

@@ -123,8 +123,7 @@ std::string refusal(const std::string &text, const std::string &name = "set.mmf"
         EXPECT_EQ(set.MMF.modelNum, 0);
         std::string message = e.message();
         // The place is given relative to the file as named: drop the folder for the tests.
-        size_t at = message.find(dir.path() + "/");
-        if (at != std::string::npos)
+        for (size_t at; (at = message.find(dir.path() + "/")) != std::string::npos;)
             message.erase(at, dir.path().size() + 1);
         return message;
     }
@@ -299,6 +298,29 @@ TEST(htkImportFixtures, theNegativeFixturesAreRefusedWithTheirWordsAndNothingWri
             EXPECT_FALSE(fileExists(f.dir.file(out)));
         }
     }
+}
+
+// check takes what import takes: the dry run's summary, or its refusal word for word.
+TEST(htkImportFixtures, checkGivesTheDryRunsSummaryOrItsRefusal)
+{
+    std::vector<const char *> names(std::begin(positive), std::end(positive));
+    names.insert(names.end(), std::begin(negative), std::end(negative));
+    for (const char *name : names) {
+        SCOPED_TRACE(name);
+        fixture f(name);
+        toolRun dry = f.import({"out.mod", "--dry-run"});
+        std::vector<std::string> args = {tool, "check"};
+        args.insert(args.end(), f.inputs.begin(), f.inputs.end());
+        toolRun c = run(f.dir.path(), args);
+        EXPECT_EQ(c.status, dry.status);
+        EXPECT_EQ(c.err, dry.err);
+        EXPECT_EQ(c.out + (dry.status == 0 ? "checked only (--dry-run): nothing written\n" : ""), dry.out);
+    }
+    // What check cannot take is named, with what takes it.
+    TempDir dir;
+    toolRun r = run(dir.path(), {tool, "check", "x.mod"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("\"x.mod\" is a model file: mmftool modinfo checks it"), std::string::npos) << r.err;
 }
 
 TEST(htkImportFixtures, sameSetsInDifferentFormsGiveTheSameRecords)
@@ -657,6 +679,45 @@ TEST(htkImportRefusals, eachNamesItsCause)
     }
 }
 
+// Every limit a set breaks, each kind once at its first place with its count of places, the
+// first as it is refused alone; import and check say the same.
+TEST(htkImportRefusals, everyLimitBrokenIsNamedOnce)
+{
+    const std::string text = htkHeader(39) + htkModel("sil", 7, 2, 39) + htkModel("a", 3, 16, 39) +
+                             htkModel(std::string(50, 'n'), 7, 1, 39) + htkModel("b", 3, 13, 39);
+    const std::string alone = refusal(htkSet(5, 2, 39));
+    const std::string message = refusal(text);
+    ASSERT_EQ(message.substr(0, message.find('\n') + 1), alone);
+    struct kind {
+        std::string words;
+        int places;
+    };
+    for (const kind &k : std::vector<kind>{{"has 7 states, more than the 5", 2},
+                                           {"16 components, more than the 12", 2},
+                                           {"model name \"" + std::string(50, 'n') + "\" of 50 characters", 1}}) {
+        size_t at = message.find(k.words);
+        ASSERT_NE(at, std::string::npos) << message << " lacks " << k.words;
+        std::string line = message.substr(message.rfind('\n', at) + 1);
+        line = line.substr(0, line.find('\n'));
+        EXPECT_EQ(line.rfind("set.mmf:", 0), 0u) << line;
+        EXPECT_EQ(line.find(" places)") != std::string::npos, k.places > 1) << line;
+        if (k.places > 1) {
+            EXPECT_NE(line.find("(the first of " + std::to_string(k.places) + " places)"), std::string::npos) << line;
+        }
+    }
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 4);
+
+    TempDir dir;
+    writeFile(dir.file("set.mmf"), text);
+    toolRun i = run(dir.path(), {tool, "import", "set.mmf", "out.macb"});
+    toolRun c = run(dir.path(), {tool, "check", "set.mmf"});
+    EXPECT_EQ(i.status, 1);
+    EXPECT_EQ(i.err, message);
+    EXPECT_EQ(c.status, 1);
+    EXPECT_EQ(c.err, message);
+    EXPECT_FALSE(fileExists(dir.file("out.macb")));
+}
+
 TEST(htkImportRefusals, aTextFaultIsPlacedByLineAndColumn)
 {
     std::string text = htkSet();
@@ -775,6 +836,41 @@ TEST(htkImportTool, dryRunWritesNothingAndUsageErrorsAreStatusTwo)
     EXPECT_EQ(run(f.dir.path(), {tool, "import", "out.mod"}).status, 2);
     EXPECT_EQ(f.import({"hmmdefs"}).status, 2);
     EXPECT_EQ(f.import({"out.mac", "--table", "ModelNames.txt"}).status, 2);
+}
+
+// A variance of 0 in a model is placed at its line and column in the HTK file, by check and by
+// import; --strict makes it fail the import. One in a macro never used is no part of the set.
+TEST(htkImportTool, aZeroVarianceIsPlacedInTheHtkFile)
+{
+    std::string text = htkHeader() + "~v \"floor\"\n<VARIANCE> 24\n" + values(24, 0.0f) + htkModel("sil", 5, 2) +
+                       htkModel("a", 5, 2);
+    const size_t at = text.find(" 1.250000e+00", text.find("<VARIANCE>", text.find("<MIXTURE> 2", text.find("<STATE> 3", text.find("~h \"a\""))))) + 1;
+    text.replace(at, 12, "0.000000e+00");
+    const std::string line = std::to_string(std::count(text.begin(), text.begin() + at, '\n') + 1);
+    const std::string column = std::to_string(at - text.rfind('\n', at));
+    const std::string warning = "set.mmf:" + line + ":" + column +
+                                ": warning: model 1 (\"a\"), state 3, component 2: variance[2] is 0, not above 0\n";
+    TempDir dir;
+    writeFile(dir.file("set.mmf"), text);
+    struct toolCase {
+        std::vector<std::string> args;
+        int status;
+        bool written;
+    };
+    for (const toolCase &c : std::vector<toolCase>{{{"check", "set.mmf"}, 0, false},
+                                                   {{"check", "set.mmf", "--strict"}, 1, false},
+                                                   {{"import", "set.mmf", "out.macb"}, 0, true},
+                                                   {{"import", "set.mmf", "out.macb", "--strict"}, 1, false}}) {
+        SCOPED_TRACE(c.args[0] + " " + c.args.back());
+        std::filesystem::remove(dir.file("out.macb"));
+        std::vector<std::string> args = {tool};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        toolRun r = run(dir.path(), args);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_NE(r.out.find(warning), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("floor"), std::string::npos) << r.out;
+        EXPECT_EQ(fileExists(dir.file("out.macb")), c.written);
+    }
 }
 
 TEST(htkImportTool, anOutputOverAnInputIsRefused)

@@ -84,7 +84,7 @@ TEST(mmftool, helpAndCommandLineErrors)
     toolRun r = w.run({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("Usage: mmftool SUBCOMMAND ARGUMENTS\n", 0), 0u);
-    for (const char *synopsis : {"check FILE [--table TABLE] [--strict] [--json]\n",
+    for (const char *synopsis : {"check FILE... [--table TABLE] [--strict] [--json]\n",
                                  "convert IN OUT [--prepare] [--table TABLE]\n", "dump FILE MODEL OUT\n",
                                  "names FILE [--sorted] [--table]\n", "modinfo FILE.mod [SET TABLE]\n"})
         EXPECT_NE(r.out.find(std::string("  mmftool ") + synopsis), std::string::npos) << synopsis;
@@ -102,14 +102,14 @@ TEST(mmftool, helpAndCommandLineErrors)
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err.rfind("mmftool: unknown subcommand \"frobnicate\"\nUsage: mmftool SUBCOMMAND", 0), 0u);
 
-    const std::string checkSynopsis = "FILE [--table TABLE] [--strict] [--json]\n";
+    const std::string checkSynopsis = "FILE... [--table TABLE] [--strict] [--json]\n";
     struct misuse {
         std::vector<std::string> args;
         std::string err;
     };
     for (const misuse &m : std::vector<misuse>{
              {{"check"}, "mmftool check: wrong number of arguments\nUsage: mmftool check " + checkSynopsis},
-             {{"check", "a.mac", "b.mac"}, "mmftool check: wrong number of arguments\nUsage: mmftool check " + checkSynopsis},
+             {{"check", "a.mac", "b.mac"}, "mmftool check: a .mac or .macb file is checked alone\nUsage: mmftool check " + checkSynopsis},
              {{"check", "a.mac", "--table"},
               "mmftool check: option \"--table\" needs a value\nUsage: mmftool check " + checkSynopsis},
              {{"names", "a.mac", "--bogus"},
@@ -259,10 +259,13 @@ TEST(mmftool, failuresBeforeAnyReadKeepTheLibraryMessageAlone)
     toolRun r = w.run({"check", "none.mac"});
     EXPECT_EQ(r.status, -1);
     EXPECT_EQ(r.out, "Error: Cannot open \"none.mac\".\n");
+    // Any other name is read as HTK model files: one that is none is named so, with what reads it.
+    writeFile(w.file("set.txt"), "1 2 3\n");
     r = w.run({"check", "set.txt"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "Error in reading \"set.txt\": The only allowed extension are \"mac\" and \"macb\".\n");
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind("set.txt:1:1: ", 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("\"set.txt\" is not an HTK model file"), std::string::npos) << r.err;
 }
 
 TEST(mmftool, convertBetweenTextAndBinary)
