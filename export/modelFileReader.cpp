@@ -122,23 +122,25 @@ std::string modelFile::describe(size_t index) const
     if (after == record.states.begin())
         return where;
     const modelFileState &state = after[-1];
+    // States as HTK numbers them (the first emitting one is 2), components from 1, as every
+    // other message of the tools numbers them.
     if (r > 0)
-        where += formatted(", state %d", static_cast<int>(after - record.states.begin()) - 1);
+        where += formatted(", state %d", static_cast<int>(after - record.states.begin()) + 1);
     size_t q = index - state.at;
     size_t m = static_cast<size_t>(state.mixtureNum);
     if (q == 0)
         return where + ", mixture count";
     if (q <= m)
-        return where + formatted(", scaled weight of mixture %zu", q - 1);
+        return where + formatted(", scaled weight of component %zu", q);
     if (q <= 2 * m)
-        return where + formatted(", log weight of mixture %zu", q - 1 - m);
+        return where + formatted(", log weight of component %zu", q - m);
     size_t p = q - 1 - 2 * m;
     size_t v = static_cast<size_t>(vecSize);
     if (v == 0 || p / (2 * v) >= m)
-        return where + ", after its last mixture";
+        return where + ", after its last component";
     size_t k = p / (2 * v), w = p % (2 * v);
-    return where + formatted(w < v ? ", mean[%zu] of mixture %zu" : ", variance[%zu] of mixture %zu",
-                             w < v ? w : w - v, k);
+    return where + formatted(w < v ? ", mean[%zu] of component %zu" : ", variance[%zu] of component %zu",
+                             w < v ? w : w - v, k + 1);
 }
 
 modelFile parseModelFile(const unsigned char *bytes, size_t size)

@@ -37,8 +37,8 @@ struct modelFile {
 
     // The record that holds value index, or -1 for the header.
     int recordOf(size_t index) const;
-    // What value index holds, for messages: "the vector size", "model record 2, state 0,
-    // mean[3] of mixture 1". It may name a value beyond the end of the values read so far, as
+    // What value index holds, for messages: "the vector size", "model record 2, state 2,
+    // mean[3] of component 1" (states as HTK numbers them, components from 1). It may name a value beyond the end of the values read so far, as
     // long as the records describe it.
     std::string describe(size_t index) const;
 };

@@ -94,13 +94,13 @@ TEST(modelFileReader, readsBackWhatTheWriterWrites)
     EXPECT_EQ(file.describe(0), "the count of models after sil");
     EXPECT_EQ(file.describe(1), "the vector size");
     EXPECT_EQ(file.describe(2), "the sil record, mixture count");
-    EXPECT_EQ(file.describe(4), "the sil record, scaled weight of mixture 1");
-    EXPECT_EQ(file.describe(5), "the sil record, log weight of mixture 0");
-    EXPECT_EQ(file.describe(7 + 13), "the sil record, variance[0] of mixture 0");
-    EXPECT_EQ(file.describe(7 + 26 + 12), "the sil record, mean[12] of mixture 1");
+    EXPECT_EQ(file.describe(4), "the sil record, scaled weight of component 2");
+    EXPECT_EQ(file.describe(5), "the sil record, log weight of component 1");
+    EXPECT_EQ(file.describe(7 + 13), "the sil record, variance[0] of component 1");
+    EXPECT_EQ(file.describe(7 + 26 + 12), "the sil record, mean[12] of component 2");
     EXPECT_EQ(file.describe(b.at), "model record 1, state count");
     EXPECT_EQ(file.describe(a.at), "model record 2, state count");
-    EXPECT_EQ(file.describe(a.states[0].at + 3 + 13 + 4), "model record 2, state 0, variance[4] of mixture 0");
+    EXPECT_EQ(file.describe(a.states[0].at + 3 + 13 + 4), "model record 2, state 2, variance[4] of component 1");
     EXPECT_EQ(file.recordOf(1), -1);
     EXPECT_EQ(file.recordOf(b.at), 1);
     EXPECT_EQ(file.recordOf(a.at - 1), 1);
@@ -131,10 +131,10 @@ TEST(modelFileReader, refusesEveryInconsistency)
         {changed(1, 25.0f), "the vector size at byte 4 is 25, not a whole number from 1 to 24"},
         {changed(2, 13.0f), "the sil record, mixture count at byte 8 is 13, not a whole number from 0 to 12"},
         {changed(aAt, 4.0f), "model record 2, state count" + at(4 * aAt) + " is 4, not a whole number from 0 to 3"},
-        {changed(aAt, 2.0f), "ends at byte " + std::to_string(end) + ", before model record 2, state 1, mixture count" + at(end)},
+        {changed(aAt, 2.0f), "ends at byte " + std::to_string(end) + ", before model record 2, state 3, mixture count" + at(end)},
         {changed(0, 3.0f), "ends at byte " + std::to_string(end) + ", before model record 3, state count" + at(end)},
         {good.substr(0, end - 2), "ends at byte " + std::to_string(end - 2) +
-                                      ", before model record 2, state 0, variance[12] of mixture 0" + at(end - 4)},
+                                      ", before model record 2, state 2, variance[12] of component 1" + at(end - 4)},
         {changed(0, 1.0f), "120 bytes follow the last model record, from byte " + std::to_string(end - 120)},
         {good + "x", "1 byte follows the last model record, from byte " + std::to_string(end)},
     };
