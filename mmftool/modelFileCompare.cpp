@@ -8,6 +8,7 @@
 #include "export/nameTable.h"
 #include "hmm/setIO.h"
 #include "utility/byteOrder.h"
+#include "utility/error.h"
 
 int compareWithConverter(const commandLine &line, const modelFile &file)
 {
@@ -32,10 +33,17 @@ int compareWithConverter(const commandLine &line, const modelFile &file)
         std::printf("\"%s\" is what the converter writes for \"%s\" with \"%s\"\n", path, setPath, table);
         return 0;
     }
+    // The record's model as the set numbers and names it, as the other messages show it.
     std::string model;
     int record = file.recordOf(i);
-    if (record >= 0)
-        model = " (model \"" + readNameTable(table, set.MMF.modelNum)[record] + "\")";
+    if (record >= 0) {
+        std::vector<std::string> names = readNameTable(table, set.MMF.modelNum);
+        std::vector<const char *> modelNames;
+        for (int m = 0; m < set.MMF.modelNum; m++)
+            modelNames.push_back(set.MMF.model[m].str);
+        int m = matchModels(names, modelNames)[record];
+        model = mac2mod::formatted(" (model %d (\"%s\") of \"%s\")", m, names[record].c_str(), setPath);
+    }
     return toolError(line,
                      "\"%s\" differs from what the converter writes for \"%s\" with \"%s\", first at byte %zu, %s%s: "
                      "%.9g (%08x) in the file, %.9g (%08x) expected\n",

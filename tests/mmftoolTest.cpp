@@ -408,7 +408,7 @@ TEST(mmftool, modinfoChecksAndComparesModelFiles)
     const std::string expectedStart =
         "mmftool modinfo: \"example.mod\" differs from what the converter writes for \"example.mac\" with "
         "\"ModelNames.txt\", first at byte " + std::to_string(4 * index) +
-        ", model record 2, state 3, mean[3] of component 1 (model \"a\"): 0.5 (3f000000) in the file, ";
+        ", model record 2, state 3, mean[3] of component 1 (model 1 (\"a\") of \"example.mac\"): 0.5 (3f000000) in the file, ";
     EXPECT_EQ(r.err.substr(0, expectedStart.size()), expectedStart);
     EXPECT_EQ(r.err.substr(r.err.size() - 10), " expected\n");
 
