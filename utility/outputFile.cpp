@@ -55,6 +55,7 @@ outputFile::outputFile(const char *path, const char *mode, bool replace, const c
     if (replace && stat(path, &existing) == 0 && !S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode))
         replace = false;
     if (replace) {
+        mac2mod::signalsHeld held;
         stream_ = openTemporaryBeside(target_, written_);
         if (stream_)
             note_ = std::make_unique<mac2mod::temporaryNote>(written_);

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstring>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace mac2mod {
@@ -62,6 +63,20 @@ temporaryNote::~temporaryNote()
 {
     if (slot_ >= 0)
         slots[slot_].state.store(freeSlot);
+}
+
+signalsHeld::signalsHeld()
+{
+    sigset_t held;
+    sigemptyset(&held);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&held, signal);
+    pthread_sigmask(SIG_BLOCK, &held, &saved_);
+}
+
+signalsHeld::~signalsHeld()
+{
+    pthread_sigmask(SIG_SETMASK, &saved_, nullptr);   // a signal held back is taken now
 }
 
 }  // namespace mac2mod

@@ -4,6 +4,7 @@
 // guardOutputFiles, which every program of the project calls.
 #pragma once
 
+#include <csignal>
 #include <string>
 
 namespace mac2mod {
@@ -26,6 +27,20 @@ public:
 
 private:
     int slot_;
+};
+
+// Holds back SIGINT, SIGTERM and SIGHUP on this thread while it lives, so that a temporary
+// file is made and noted with no signal between the two: one that came then would end the
+// process with the file made and not yet noted for removal.
+class signalsHeld {
+public:
+    signalsHeld();
+    ~signalsHeld();
+    signalsHeld(const signalsHeld &) = delete;
+    signalsHeld &operator=(const signalsHeld &) = delete;
+
+private:
+    sigset_t saved_;
 };
 
 }  // namespace mac2mod
