@@ -75,7 +75,8 @@ int importer::readModelHead(source &in, const std::string &name, const std::stri
 
 void importer::readModel(source &in, const std::string &name, long offset, bool headerless)
 {
-    const std::string where = "model \"" + name + "\"";
+    // Named as every message of the tools names a model: by its index in the set and its name.
+    const std::string where = formatted("model %d (\"%s\")", modelNum_, name.c_str());
     const int numStates = readModelHead(in, name, where, offset, headerless);
     hmmModel &model = nextModel();
     // A name or states past the capacity are refused at the end (exceed): the record keeps
@@ -98,9 +99,8 @@ void importer::readModel(source &in, const std::string &name, long offset, bool 
             in.fail(at, "%s: state %d is given twice", where.c_str(), i);
         seen[i - 1] = true;
         std::string stateWhere = where + ", state " + std::to_string(i);
-        // The lint names a model as mmftool's other checks do: by its index and name.
         if (observer_)
-            ownerState_ = formatted("model %d (\"%s\"), state %d", modelNum_, name.c_str(), i);
+            ownerState_ = stateWhere;
         readState(in, withinCapacity(capacity::states, i + 1) ? model.state[i - 2] : spareState_, stateWhere.c_str());
     }
     for (int i = 2; i < numStates; i++)
