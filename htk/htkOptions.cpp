@@ -1,5 +1,8 @@
 // The import's global options: <STREAMINFO>, <VECSIZE>, the parameter kind and the rest, in
 // ~o or inside the first model, fixed once and compared with any given again.
+#include <algorithm>
+#include <climits>
+
 #include "htk/htkImporter.h"
 
 namespace mac2mod::htk {
@@ -93,17 +96,18 @@ void importer::fixOptions(source &in, const optionSet &given, long offset)
         o.streamNum = 1;
         o.width[0] = o.vecSize;
     }
+    // A width past the capacity is refused at the end, not where it is read, so the widths may
+    // add up past what an int holds.
+    long long widths = 0;
+    for (int s = 0; s < o.streamNum; s++)
+        widths += o.width[s];
     if (o.vecSize == 0)
-        for (int s = 0; s < o.streamNum; s++)
-            o.vecSize += o.width[s];
+        o.vecSize = static_cast<int>(std::clamp<long long>(widths, INT_MIN, INT_MAX));
     if (!optionsFixed_) {
         if (o.streamNum == 0)
             in.fail(offset, "the global options give neither <VECSIZE> nor <STREAMINFO>");
-        int total = 0;
-        for (int s = 0; s < o.streamNum; s++)
-            total += o.width[s];
-        if (total != o.vecSize)
-            in.fail(offset, "<VECSIZE> %d is not the sum %d of the <STREAMINFO> widths", o.vecSize, total);
+        if (widths != o.vecSize)
+            in.fail(offset, "<VECSIZE> %d is not the sum %lld of the <STREAMINFO> widths", o.vecSize, widths);
         // Widths from <STREAMINFO> were weighed as they were read.
         if (given.streamNum == 0 && !withinCapacity(capacity::vectorSize, o.width[0]))
             exceed(in, offset, limit::vectorSize, "%s", vectorSizeLimit("<VECSIZE>", o.width[0]).c_str());
