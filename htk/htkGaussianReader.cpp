@@ -218,6 +218,13 @@ int importer::readGaussian(source &in, hmmMixture &mixture, int width, const cha
     } else {
         in.fail(c.offset, "%s: expected <VARIANCE> or ~v, found %s", where, describe(c).c_str());
     }
+    readGconst(in, mixture, n);
+    return n;
+}
+
+// The Gaussian's <GCONST> as given, or computed from its n variances when it is not.
+void importer::readGconst(source &in, hmmMixture &mixture, int n)
+{
     const symbol &g = in.peek();
     if (g.kind == symbol::keyword && g.code == GCONST) {
         bool binary = g.binary;
@@ -230,7 +237,6 @@ int importer::readGaussian(source &in, hmmMixture &mixture, int width, const cha
         mixture.gconst = computeGconst(mixture.variance, held(n));
         summary_.computedGconsts++;
     }
-    return n;
 }
 
 }  // namespace mac2mod::htk

@@ -131,6 +131,7 @@ private:
     void keepComponents(source &in, long streamAt, const gathered &g, hmmStream &stream, int s, int numMixes,
                         const char *where);
     int readGaussian(source &in, hmmMixture &mixture, int width, const char *where);
+    void readGconst(source &in, hmmMixture &mixture, int n);
     int readVector(source &in, const symbol &head, float *values, int width, const char *what);
     void readTransP(source &in, const symbol &head, transMacro &out, bool inModel = false);
     void skipDuration(source &in, const symbol &head);

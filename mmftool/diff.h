@@ -22,10 +22,10 @@ namespace mac2mod {
 // the caller (who keeps it alive and unchanged while the side is in use).
 class diffSide {
 public:
-    // Reads spec: a path ending in .mac/.MAC or .macb/.MACB is a set, .mod/.MOD a model
+    // Reads what a side names: a path ending in .mac/.MAC or .macb/.MACB is a set, .mod/.MOD a model
     // file; anything else is an HTK model file, and several HTK files are given as one side
     // joined by commas, in load order ("macros,hmmdefs").
-    static diffSide read(const std::string &spec);
+    static diffSide read(const std::string &named);
     static diffSide of(const macroClass &set, const std::string &label);
     static diffSide of(const modelFile &file, const std::string &label);
 

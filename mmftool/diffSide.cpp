@@ -18,13 +18,13 @@ namespace mac2mod {
 
 namespace {
 
-std::vector<std::string> splitList(const std::string &spec)
+std::vector<std::string> splitList(const std::string &named)
 {
     std::vector<std::string> paths;
     size_t start = 0;
-    for (size_t comma; (comma = spec.find(',', start)) != std::string::npos; start = comma + 1)
-        paths.push_back(spec.substr(start, comma - start));
-    paths.push_back(spec.substr(start));
+    for (size_t comma; (comma = named.find(',', start)) != std::string::npos; start = comma + 1)
+        paths.push_back(named.substr(start, comma - start));
+    paths.push_back(named.substr(start));
     return paths;
 }
 
@@ -44,22 +44,22 @@ modelFile readModelFileNamed(const std::string &path)
 
 }  // namespace
 
-diffSide diffSide::read(const std::string &spec)
+diffSide diffSide::read(const std::string &named)
 {
     diffSide side;
-    side.label_ = spec;
-    const bool list = spec.find(',') != std::string::npos;
-    if (!list && isModelFilePath(spec.c_str())) {
-        side.ownedFile_ = std::make_shared<modelFile>(readModelFileNamed(spec));
+    side.label_ = named;
+    const bool list = named.find(',') != std::string::npos;
+    if (!list && isModelFilePath(named.c_str())) {
+        side.ownedFile_ = std::make_shared<modelFile>(readModelFileNamed(named));
         side.file_ = side.ownedFile_.get();
         side.kind_ = "model file";
         return side;
     }
     auto set = std::make_shared<macroClass>();
-    if (!list && macroKindOf(spec.c_str()) != macroKind::none) {
-        readSet(*set, spec);
+    if (!list && macroKindOf(named.c_str()) != macroKind::none) {
+        readSet(*set, named);
     } else {
-        importHtk(*set, splitList(spec));
+        importHtk(*set, splitList(named));
         side.kind_ = "htk";
     }
     side.ownedSet_ = set;

@@ -11,7 +11,7 @@ namespace {
 struct sideArgument {
     const setHolder *set = nullptr;
     const modelFileHolder *file = nullptr;
-    std::string spec;
+    std::string paths;
 
     mac2mod::diffSide side(const char *label) const
     {
@@ -19,7 +19,7 @@ struct sideArgument {
             return mac2mod::diffSide::of(set->set, set->sources.empty() ? label : set->sources[0]);
         if (file)
             return mac2mod::diffSide::of(file->file, file->path);
-        return mac2mod::diffSide::read(spec);
+        return mac2mod::diffSide::read(paths);
     }
 };
 
@@ -32,10 +32,10 @@ sideArgument sideOf(const py::object &given)
         side.file = &given.cast<const modelFileHolder &>();
     } else if (py::isinstance<py::str>(given) || py::isinstance<py::bytes>(given) ||
                py::hasattr(given, "__fspath__")) {
-        side.spec = pathArgument(given);
+        side.paths = pathArgument(given);
     } else {
         for (py::handle path : py::iter(given))
-            side.spec += (side.spec.empty() ? "" : ",") + pathArgument(path);
+            side.paths += (side.paths.empty() ? "" : ",") + pathArgument(path);
     }
     return side;
 }
