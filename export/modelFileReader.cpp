@@ -6,7 +6,9 @@
 #include <cstdio>
 
 #include "export/modelFileLayout.h"
+#include "export/nameTable.h"
 #include "hmm/macroClass.h"
+#include "hmm/setLimits.h"
 #include "utility/error.h"
 #include "utility/byteOrder.h"
 #include "utility/fileUtil.h"
@@ -15,11 +17,49 @@ namespace {
 
 using mac2mod::formatted;
 
+// What a value index holds, as its owner ("record 2 (\"a\"), state 3", "" for the header)
+// and its field ("the component count", "mean[3]").
+struct valuePlace {
+    std::string owner, field;
+};
+
+valuePlace placeOf(const modelFile &file, size_t index)
+{
+    int r = file.recordOf(index);
+    if (r < 0)
+        return {"", index == 0 ? "the count of models after sil" : "the vector size"};
+    const modelFileRecord &record = file.records[r];
+    std::string owner = file.recordName(r);
+    if (r > 0 && index == record.at)
+        return {owner, "the count of emitting states"};
+    auto after = std::upper_bound(record.states.begin(), record.states.end(), index,
+                                  [](size_t i, const modelFileState &s) { return i < s.at; });
+    if (after == record.states.begin())
+        return {owner, "before its first state"};
+    const modelFileState &state = after[-1];
+    owner += formatted(", state %d", static_cast<int>(after - record.states.begin()) + 1);
+    size_t q = index - state.at;
+    size_t m = static_cast<size_t>(state.mixtureNum);
+    if (q == 0)
+        return {owner, "the component count"};
+    if (q <= 2 * m)
+        return {owner + formatted(", component %zu", q <= m ? q : q - m),
+                q <= m ? "the scaled weight" : "the log weight"};
+    size_t p = q - 1 - 2 * m;
+    size_t v = static_cast<size_t>(file.vecSize);
+    if (v == 0 || p / (2 * v) >= m)
+        return {owner, "after its last component"};
+    size_t w = p % (2 * v);
+    return {owner + formatted(", component %zu", p / (2 * v) + 1),
+            formatted(w < v ? "mean[%zu]" : "variance[%zu]", w < v ? w : w - v)};
+}
+
 // The reader's side of the model file walk (modelFileLayout.h): takes each value, checks each
 // count, and builds the records as it goes, so that a fault can be named by its field.
 class modelFileParser {
 public:
-    modelFileParser(modelFile &file, size_t byteCount) : file_(file), byteCount_(byteCount) {}
+    modelFileParser(modelFile &file, size_t byteCount, const char *table)
+        : file_(file), byteCount_(byteCount), table_(table) {}
 
     void parse()
     {
@@ -42,9 +82,7 @@ public:
             endsBefore(pos_);
         float v = file_.values[pos_];
         if (!(v >= lo && v <= static_cast<double>(hi) && v == std::floor(v)))
-            fail(file_.describe(pos_) +
-                 formatted(" at byte %zu is %.9g, not a whole number from %d to %d", 4 * pos_, v, lo, hi),
-                 4 * pos_);
+            refuse(field, v, lo, hi);
         int value = static_cast<int>(v);
         if (field == modelFileLayout::mixtureCount)
             file_.records.back().states.back().mixtureNum = value;
@@ -68,14 +106,45 @@ private:
         throw mac2mod::error(message).at("", static_cast<long>(byte));   // the caller names the file
     }
 
+    // A whole count past what the set holds is worded as every other message words that
+    // capacity; anything else as the value it is.
+    [[noreturn]] void refuse(modelFileLayout::countField field, float v, int lo, int hi)
+    {
+        nameRecords();
+        const std::string at = formatted(" at byte %zu", 4 * pos_);
+        const bool whole = v == std::floor(v) && std::fabs(v) < 1e9f;
+        if (whole && field == modelFileLayout::vectorSize)
+            fail(capacityExceeded(capacity::vectorSize, "the model file's header" + at, static_cast<long>(v)), 4 * pos_);
+        const valuePlace place = placeOf(file_, pos_);
+        if (whole && v > hi && field == modelFileLayout::stateCount)
+            fail(capacityExceeded(capacity::states, place.owner + at, static_cast<long>(v) + 2), 4 * pos_);
+        if (whole && v > hi && field == modelFileLayout::mixtureCount)
+            fail(capacityExceeded(capacity::mixtures, place.owner + at, static_cast<long>(v)), 4 * pos_);
+        fail(file_.describe(pos_) + at + formatted(" is %.9g, not a whole number from %d to %d", v, lo, hi), 4 * pos_);
+    }
+
     [[noreturn]] void endsBefore(size_t index)
     {
+        nameRecords();
         fail(formatted("ends at byte %zu, before ", byteCount_) + file_.describe(index) +
              formatted(" at byte %zu", 4 * index), byteCount_);
     }
 
+    // The names of the records begun so far, for a message: a table that does not read
+    // leaves them numbered, as the fault is the file's.
+    void nameRecords()
+    {
+        if (!table_ || file_.records.empty())
+            return;
+        try {
+            file_.names = readNameTable(table_, file_.modelNum());
+        } catch (const mac2mod::error &) {
+        }
+    }
+
     modelFile &file_;
     size_t byteCount_;
+    const char *table_;
     size_t pos_ = 0;
 };
 
@@ -108,52 +177,34 @@ int modelFile::recordOf(size_t index) const
     return after == records.begin() ? -1 : static_cast<int>(after - records.begin()) - 1;
 }
 
-std::string modelFile::describe(size_t index) const
+std::string modelFile::recordName(int r) const
 {
-    int r = recordOf(index);
-    if (r < 0)
-        return index == 0 ? "the count of models after sil" : "the vector size";
-    const modelFileRecord &record = records[r];
-    std::string where = r == 0 ? "the sil record" : formatted("model record %d", r);
-    if (r > 0 && index == record.at)
-        return where + ", state count";
-    auto after = std::upper_bound(record.states.begin(), record.states.end(), index,
-                                  [](size_t i, const modelFileState &s) { return i < s.at; });
-    if (after == record.states.begin())
-        return where;
-    const modelFileState &state = after[-1];
-    // States as HTK numbers them (the first emitting one is 2), components from 1, as every
-    // other message of the tools numbers them.
-    if (r > 0)
-        where += formatted(", state %d", static_cast<int>(after - record.states.begin()) + 1);
-    size_t q = index - state.at;
-    size_t m = static_cast<size_t>(state.mixtureNum);
-    if (q == 0)
-        return where + ", mixture count";
-    if (q <= m)
-        return where + formatted(", scaled weight of component %zu", q);
-    if (q <= 2 * m)
-        return where + formatted(", log weight of component %zu", q - m);
-    size_t p = q - 1 - 2 * m;
-    size_t v = static_cast<size_t>(vecSize);
-    if (v == 0 || p / (2 * v) >= m)
-        return where + ", after its last component";
-    size_t k = p / (2 * v), w = p % (2 * v);
-    return where + formatted(w < v ? ", mean[%zu] of component %zu" : ", variance[%zu] of component %zu",
-                             w < v ? w : w - v, k + 1);
+    if (r == 0)
+        return "record 0 (\"sil\")";
+    if (static_cast<size_t>(r) < names.size())
+        return formatted("record %d (\"%s\")", r, names[r].c_str());
+    return formatted("record %d", r);
 }
 
-modelFile parseModelFile(const unsigned char *bytes, size_t size)
+std::string modelFile::describe(size_t index) const
+{
+    valuePlace place = placeOf(*this, index);
+    return place.owner.empty() ? place.field : place.owner + ": " + place.field;
+}
+
+modelFile parseModelFile(const unsigned char *bytes, size_t size, const char *table)
 {
     modelFile file;
     file.values.resize(size / 4);
     for (size_t i = 0; i < file.values.size(); i++)
         file.values[i] = bitsFloat(getLE32(bytes + 4 * i));
-    modelFileParser(file, size).parse();
+    modelFileParser(file, size, table).parse();
+    if (table)
+        file.names = readNameTable(table, file.modelNum());
     return file;
 }
 
-modelFile readModelFile(const char *path)
+modelFile readModelFile(const char *path, const char *table)
 {
     uniqueFile stream(mac2mod::openFile(path, "rb"));
     std::vector<unsigned char> bytes;
@@ -164,8 +215,8 @@ modelFile readModelFile(const char *path)
     if (std::ferror(stream.get()))
         throw mac2mod::error("cannot be read").at(path);
     try {
-        return parseModelFile(bytes.data(), bytes.size());
+        return parseModelFile(bytes.data(), bytes.size(), table);
     } catch (mac2mod::error &e) {
-        throw e.at(path, e.offset());
+        throw e.at(path, e.offset());   // a table's own error names the table already
     }
 }

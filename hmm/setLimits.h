@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "hmm/macroClass.h"
@@ -36,6 +37,28 @@ constexpr int capacityOf(capacity what)
 constexpr bool withinCapacity(capacity what, long count, long least = 0)
 {
     return count >= least && count <= capacityOf(what);
+}
+
+// The one wording of a count past a capacity, for every message that is not the converter's
+// own: where names what gives a vector size ("stream 1"), the model ("model 3 (\"a\")") of a
+// state count, or the model and state (and stream) of a component count.
+inline std::string capacityExceeded(capacity what, const std::string &where, long count)
+{
+    switch (what) {
+    case capacity::vectorSize:
+        return mac2mod::formatted("vector size %ld (%s): the set holds vectors of 1 to %d values", count,
+                                  where.c_str(), capacityOf(what));
+    case capacity::states:
+        return mac2mod::formatted("%s has %ld states, more than the %d the set holds (entry and exit included)",
+                                  where.c_str(), count, capacityOf(what));
+    case capacity::mixtures:
+        return mac2mod::formatted("%s: %ld components, more than the %d the set holds", where.c_str(), count,
+                                  capacityOf(what));
+    case capacity::streams:
+    case capacity::nameLength:
+        break;
+    }
+    return mac2mod::formatted("%s: %ld, more than the %d the set holds", where.c_str(), count, capacityOf(what));
 }
 
 inline void checkSetCounts(const hmmSet &set)

@@ -55,11 +55,14 @@ const subcommand subcommands[] = {
      "are sorted in for search. --table: as ModelNames.txt for the converter, a number and a\n"
      "name per line, counting from 1, with \"sil\" left out.\n",
      {"--sorted", "--table"}, 1, 1, namesCommand},
-    {"modinfo", "modinfo FILE.mod [SET TABLE]",
-     "Reads a model file back, checks its structure to the last byte and summarises it.\n"
-     "Given the macro file SET and its ModelNames.txt TABLE, also checks value by value that\n"
-     "the file is what the converter writes for them.\n",
-     {}, 1, 3, modinfoCommand},
+    {"modinfo", "modinfo FILE.mod [--table TABLE] [SET TABLE]",
+     "Reads a model file back, checks its structure to the last byte and summarises it, with\n"
+     "a warning for each value that is not a number and each variance not above 0. Records\n"
+     "are named by their number (record 0 is \"sil\") and, given the ModelNames.txt TABLE, by\n"
+     "its names: record 2 (\"a\"), state 3 (as HTK numbers states), component 1; the place\n"
+     "is the byte. Given the macro file SET and its TABLE, also checks value by value that the\n"
+     "file is what the converter writes for them.\n",
+     {"--table TABLE"}, 1, 3, modinfoCommand},
     {"import", "import FILE... OUT [--table TABLE] [--dry-run] [--strict]",
      "Reads HTK model files (text or binary master macro files, as HTK's tools write them),\n"
      "in load order, resolves every shared part and writes OUT as its extension says: .mac\n"

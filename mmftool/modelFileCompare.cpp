@@ -33,7 +33,7 @@ int compareWithConverter(const commandLine &line, const modelFile &file)
         std::printf("\"%s\" is what the converter writes for \"%s\" with \"%s\"\n", path, setPath, table);
         return 0;
     }
-    // The record's model as the set numbers and names it, as the other messages show it.
+    // The record's model by its index in the set, as the other messages number it.
     std::string model;
     int record = file.recordOf(i);
     if (record >= 0) {
@@ -41,8 +41,7 @@ int compareWithConverter(const commandLine &line, const modelFile &file)
         std::vector<const char *> modelNames;
         for (int m = 0; m < set.MMF.modelNum; m++)
             modelNames.push_back(set.MMF.model[m].str);
-        int m = matchModels(names, modelNames)[record];
-        model = mac2mod::formatted(" (model %d (\"%s\") of \"%s\")", m, names[record].c_str(), setPath);
+        model = mac2mod::formatted(" (model %d of \"%s\")", matchModels(names, modelNames)[record], setPath);
     }
     return toolError(line,
                      "\"%s\" differs from what the converter writes for \"%s\" with \"%s\", first at byte %zu, %s%s: "

@@ -1,5 +1,6 @@
-// mmftool modinfo FILE.mod [SET TABLE]: a model file read back, checked and summarised, with
-// warnings for values that are not numbers and variances not above 0.
+// mmftool modinfo FILE.mod [--table TABLE] [SET TABLE]: a model file read back, checked and
+// summarised, with warnings for values that are not numbers and variances not above 0; the
+// records named by the table where one is given.
 #include <cstdio>
 #include <map>
 #include <string>
@@ -34,9 +35,12 @@ int modinfoCommand(const commandLine &line)
 {
     if (line.args.size() == 2)
         return usageError(line, "SET needs its TABLE");
+    const char *table = line.args.size() == 3 ? line.arg(2) : line.value("--table");
+    if (line.args.size() == 3 && line.value("--table"))
+        return usageError(line, "TABLE is given twice: after SET, and as --table");
     modelFile file;
     try {
-        file = readModelFile(line.arg(0));
+        file = readModelFile(line.arg(0), table);
     } catch (const mac2mod::error &e) {
         if (e.status() != 1)
             throw;   // the file could not be opened: the library's own message

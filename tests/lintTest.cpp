@@ -288,9 +288,9 @@ TEST(lint, modinfoWarnsOfValuesThatHurt)
     Outcome o = tool(dir, {"modinfo", "set.mod"});
     EXPECT_EQ(o.status, 0);
     EXPECT_EQ(warnings(o.out), (std::vector<std::string>{
-                                   "set.mod: byte 24: warning: the sil record, log weight of component 2 is -inf",
-                                   "set.mod: byte 36: warning: the sil record, mean[2] of component 1 is nan",
-                                   "set.mod: byte 316: warning: the sil record, variance[0] of component 2 is 0, not "
-                                   "above 0, and so are 23 more of the vector",
+                                   "set.mod: byte 24: warning: record 0 (\"sil\"), state 2, component 2: the log weight is -inf",
+                                   "set.mod: byte 36: warning: record 0 (\"sil\"), state 2, component 1: mean[2] is nan",
+                                   "set.mod: byte 316: warning: record 0 (\"sil\"), state 2, component 2: variance[0] is 0, "
+                                   "not above 0, and so are 23 more of the vector",
                                }));
 }

@@ -86,7 +86,7 @@ TEST(mmftool, helpAndCommandLineErrors)
     EXPECT_EQ(r.out.rfind("Usage: mmftool SUBCOMMAND ARGUMENTS\n", 0), 0u);
     for (const char *synopsis : {"check FILE... [--table TABLE] [--strict] [--json]\n",
                                  "convert IN OUT [--prepare] [--table TABLE]\n", "dump FILE MODEL OUT\n",
-                                 "names FILE [--sorted] [--table]\n", "modinfo FILE.mod [SET TABLE]\n"})
+                                 "names FILE [--sorted] [--table]\n", "modinfo FILE.mod [--table TABLE] [SET TABLE]\n"})
         EXPECT_NE(r.out.find(std::string("  mmftool ") + synopsis), std::string::npos) << synopsis;
     EXPECT_EQ(r.err, "");
 
@@ -103,6 +103,7 @@ TEST(mmftool, helpAndCommandLineErrors)
     EXPECT_EQ(r.err.rfind("mmftool: unknown subcommand \"frobnicate\"\nUsage: mmftool SUBCOMMAND", 0), 0u);
 
     const std::string checkSynopsis = "FILE... [--table TABLE] [--strict] [--json]\n";
+    const std::string modinfoSynopsis = "FILE.mod [--table TABLE] [SET TABLE]\n";
     struct misuse {
         std::vector<std::string> args;
         std::string err;
@@ -116,7 +117,9 @@ TEST(mmftool, helpAndCommandLineErrors)
               "mmftool names: unknown option \"--bogus\"\nUsage: mmftool names FILE [--sorted] [--table]\n"},
              {{"dump", "a.mac", "--sorted", "0", "out.txt"},
               "mmftool dump: unknown option \"--sorted\"\nUsage: mmftool dump FILE MODEL OUT\n"},
-             {{"modinfo", "a.mod", "a.mac"}, "mmftool modinfo: SET needs its TABLE\nUsage: mmftool modinfo FILE.mod [SET TABLE]\n"},
+             {{"modinfo", "a.mod", "a.mac"}, "mmftool modinfo: SET needs its TABLE\nUsage: mmftool modinfo " + modinfoSynopsis},
+             {{"modinfo", "a.mod", "--table", "t.txt", "a.mac", "t.txt"},
+              "mmftool modinfo: TABLE is given twice: after SET, and as --table\nUsage: mmftool modinfo " + modinfoSynopsis},
              {{"convert", "a.mac", "b.txt"},
               "mmftool convert: OUT must end in .mac, .macb or .mod\nUsage: mmftool convert IN OUT [--prepare] [--table TABLE]\n"},
              {{"convert", "a.mac", "b.macb", "--table", "t.txt"},
@@ -373,6 +376,43 @@ TEST(mmftool, namesMakeATableTheConverterTakes)
                      "mmftool names: the model name \"a b\" cannot stand in a table: it is empty or holds white space\n");
 }
 
+TEST(mmftool, modinfoNamesRecordsAsTheInputsAllow)
+{
+    workspace w;
+    for (const char *name : {"example.mac", "ModelNames.txt"})
+        w.copyExample(name);
+    ASSERT_EQ(runProgram({MAC2MOD_EXE, "example.mac"}, w.dir.path()).status, 0);
+    // Record 2 ("a"), state 3, component 1: its first variance made 0.
+    modelFile layout = readModelFile(w.file("example.mod").c_str());
+    const modelFileState &state = layout.records[2].states[1];
+    const size_t index = state.at + 1 + 2 * state.mixtureNum + 24;
+    std::string bytes = readFile(w.file("example.mod"));
+    putLE32(reinterpret_cast<unsigned char *>(&bytes[4 * index]), floatBits(0.0f));
+    writeFile(w.file("example.mod"), bytes);
+    const std::string at = "example.mod: byte " + std::to_string(4 * index) + ": warning: ";
+    struct naming {
+        std::vector<std::string> args;
+        std::string warning;
+    };
+    for (const naming &c : std::vector<naming>{
+             {{"modinfo", "example.mod"}, at + "record 2, state 3, component 1: variance[0] is 0, not above 0\n"},
+             {{"modinfo", "example.mod", "--table", "ModelNames.txt"},
+              at + "record 2 (\"a\"), state 3, component 1: variance[0] is 0, not above 0\n"},
+             {{"modinfo", "example.mod", "example.mac", "ModelNames.txt"},
+              at + "record 2 (\"a\"), state 3, component 1: variance[0] is 0, not above 0\n"},
+         }) {
+        toolRun r = w.run(c.args);
+        EXPECT_NE(r.out.find(c.warning), std::string::npos) << r.out;
+    }
+    // A file cut short names the record it ends in by the table.
+    writeFile(w.file("example.mod"), bytes.substr(0, 4 * index));
+    toolRun r = w.run({"modinfo", "example.mod", "--table", "ModelNames.txt"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "mmftool modinfo: \"example.mod\": ends at byte " + std::to_string(4 * index) +
+                         ", before record 2 (\"a\"), state 3, component 1: variance[0] at byte " +
+                         std::to_string(4 * index) + "\n");
+}
+
 TEST(mmftool, modinfoChecksAndComparesModelFiles)
 {
     workspace w;
@@ -394,7 +434,7 @@ TEST(mmftool, modinfoChecksAndComparesModelFiles)
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(w.asideEmpty());
 
-    // One mean changed: model record 2 is "a", the second entry of the table.
+    // One mean changed: record 2 is "a", the second entry of the table, and model 1 of the set.
     const std::string good = readFile(w.file("example.mod"));
     modelFile layout = readModelFile(w.file("example.mod").c_str());
     const modelFileState &state = layout.records[2].states[1];
@@ -408,7 +448,7 @@ TEST(mmftool, modinfoChecksAndComparesModelFiles)
     const std::string expectedStart =
         "mmftool modinfo: \"example.mod\" differs from what the converter writes for \"example.mac\" with "
         "\"ModelNames.txt\", first at byte " + std::to_string(4 * index) +
-        ", model record 2, state 3, mean[3] of component 1 (model 1 (\"a\") of \"example.mac\"): 0.5 (3f000000) in the file, ";
+        ", record 2 (\"a\"), state 3, component 1: mean[3] (model 1 of \"example.mac\"): 0.5 (3f000000) in the file, ";
     EXPECT_EQ(r.err.substr(0, expectedStart.size()), expectedStart);
     EXPECT_EQ(r.err.substr(r.err.size() - 10), " expected\n");
 
@@ -418,11 +458,12 @@ TEST(mmftool, modinfoChecksAndComparesModelFiles)
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "mmftool modinfo: \"example.mod\": 1 byte follows the last model record, from byte 5676\n");
 
-    // The library's messages and statuses; no temporary file is left behind.
+    // The library's messages and statuses; no temporary file is left behind. The table names
+    // the records, so one that cannot be opened stops the read.
     writeFile(w.file("example.mod"), good);
     r = w.run({"modinfo", "example.mod", "example.mac", "none.txt"});
     EXPECT_EQ(r.status, -1);
-    EXPECT_EQ(r.out, summary + "Error: Cannot open \"none.txt\".\n");
+    EXPECT_EQ(r.out, "Error: Cannot open \"none.txt\".\n");
     writeFile(w.file("short.txt"), "1 k-a+i\n2 a\n3 i\n");
     r = w.run({"modinfo", "example.mod", "example.mac", "short.txt"});
     EXPECT_EQ(r.status, -1);

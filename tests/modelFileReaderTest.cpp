@@ -93,14 +93,15 @@ TEST(modelFileReader, readsBackWhatTheWriterWrites)
 
     EXPECT_EQ(file.describe(0), "the count of models after sil");
     EXPECT_EQ(file.describe(1), "the vector size");
-    EXPECT_EQ(file.describe(2), "the sil record, mixture count");
-    EXPECT_EQ(file.describe(4), "the sil record, scaled weight of component 2");
-    EXPECT_EQ(file.describe(5), "the sil record, log weight of component 1");
-    EXPECT_EQ(file.describe(7 + 13), "the sil record, variance[0] of component 1");
-    EXPECT_EQ(file.describe(7 + 26 + 12), "the sil record, mean[12] of component 2");
-    EXPECT_EQ(file.describe(b.at), "model record 1, state count");
-    EXPECT_EQ(file.describe(a.at), "model record 2, state count");
-    EXPECT_EQ(file.describe(a.states[0].at + 3 + 13 + 4), "model record 2, state 2, variance[4] of component 1");
+    // States as HTK numbers them, components from 1; records by number without a table.
+    EXPECT_EQ(file.describe(2), "record 0 (\"sil\"), state 2: the component count");
+    EXPECT_EQ(file.describe(4), "record 0 (\"sil\"), state 2, component 2: the scaled weight");
+    EXPECT_EQ(file.describe(5), "record 0 (\"sil\"), state 2, component 1: the log weight");
+    EXPECT_EQ(file.describe(7 + 13), "record 0 (\"sil\"), state 2, component 1: variance[0]");
+    EXPECT_EQ(file.describe(7 + 26 + 12), "record 0 (\"sil\"), state 2, component 2: mean[12]");
+    EXPECT_EQ(file.describe(b.at), "record 1: the count of emitting states");
+    EXPECT_EQ(file.describe(a.at), "record 2: the count of emitting states");
+    EXPECT_EQ(file.describe(a.states[0].at + 3 + 13 + 4), "record 2, state 2, component 1: variance[4]");
     EXPECT_EQ(file.recordOf(1), -1);
     EXPECT_EQ(file.recordOf(b.at), 1);
     EXPECT_EQ(file.recordOf(a.at - 1), 1);
@@ -128,13 +129,17 @@ TEST(modelFileReader, refusesEveryInconsistency)
         {changed(0, -1.0f), "the count of models after sil at byte 0 is -1, not a whole number from 0 to 2147483646"},
         {changed(0, 3e9f), "the count of models after sil at byte 0 is 3e+09, not a whole number from 0 to 2147483646"},
         {changed(1, std::numeric_limits<float>::quiet_NaN()), "the vector size at byte 4 is nan, not a whole number from 1 to 24"},
-        {changed(1, 25.0f), "the vector size at byte 4 is 25, not a whole number from 1 to 24"},
-        {changed(2, 13.0f), "the sil record, mixture count at byte 8 is 13, not a whole number from 0 to 12"},
-        {changed(aAt, 4.0f), "model record 2, state count" + at(4 * aAt) + " is 4, not a whole number from 0 to 3"},
-        {changed(aAt, 2.0f), "ends at byte " + std::to_string(end) + ", before model record 2, state 3, mixture count" + at(end)},
-        {changed(0, 3.0f), "ends at byte " + std::to_string(end) + ", before model record 3, state count" + at(end)},
+        // A whole count past a capacity in the wording of every other message of it.
+        {changed(1, 25.0f), "vector size 25 (the model file's header at byte 4): the set holds vectors of 1 to 24 values"},
+        {changed(1, 0.0f), "vector size 0 (the model file's header at byte 4): the set holds vectors of 1 to 24 values"},
+        {changed(2, 13.0f), "record 0 (\"sil\"), state 2 at byte 8: 13 components, more than the 12 the set holds"},
+        {changed(2, 2.5f), "record 0 (\"sil\"), state 2: the component count at byte 8 is 2.5, not a whole number from 0 to 12"},
+        {changed(aAt, 4.0f), "record 2" + at(4 * aAt) + " has 6 states, more than the 5 the set holds (entry and exit included)"},
+        {changed(aAt, -1.0f), "record 2: the count of emitting states" + at(4 * aAt) + " is -1, not a whole number from 0 to 3"},
+        {changed(aAt, 2.0f), "ends at byte " + std::to_string(end) + ", before record 2, state 3: the component count" + at(end)},
+        {changed(0, 3.0f), "ends at byte " + std::to_string(end) + ", before record 3: the count of emitting states" + at(end)},
         {good.substr(0, end - 2), "ends at byte " + std::to_string(end - 2) +
-                                      ", before model record 2, state 2, variance[12] of component 1" + at(end - 4)},
+                                      ", before record 2, state 2, component 1: variance[12]" + at(end - 4)},
         {changed(0, 1.0f), "120 bytes follow the last model record, from byte " + std::to_string(end - 120)},
         {good + "x", "1 byte follows the last model record, from byte " + std::to_string(end)},
     };
@@ -151,4 +156,35 @@ TEST(modelFileReader, refusesEveryInconsistency)
     Outcome missing = runReporting([&] { readModelFile(f.dir.file("none.mod").c_str()); });
     EXPECT_EQ(missing.status, -1);
     EXPECT_EQ(missing.out, "Error: Cannot open \"" + f.dir.file("none.mod") + "\".\n");
+}
+
+TEST(modelFileReader, namesTheRecordsByTheTableGiven)
+{
+    writtenFile f;
+    const std::string table = f.dir.file("ModelNames.txt"), none = f.dir.file("none.txt");
+    modelFile file = readModelFile(f.path.c_str(), table.c_str());
+    EXPECT_EQ(file.names, (std::vector<std::string>{"sil", "b", "a"}));
+    const modelFileState &a = file.records[2].states[0];
+    EXPECT_EQ(file.describe(a.at + 3 + 13 + 4), "record 2 (\"a\"), state 2, component 1: variance[4]");
+
+    // A fault names the records by the table, or by number when the table does not open; a
+    // file that reads gets the table's own error.
+    const std::string good = f.bytes;
+    struct read {
+        std::string bytes;
+        std::string table;
+        int status;
+        std::string out;
+    };
+    for (const read &c : std::vector<read>{
+             {good.substr(0, good.size() - 2), table, 1, "(\"a\"), state 2, component 1: variance[12]"},
+             {good.substr(0, good.size() - 2), none, 1, "record 2, state 2, component 1: variance[12]"},
+             {good, none, -1, "Error: Cannot open \"" + none + "\".\n"},
+         }) {
+        writeFile(f.path, c.bytes);
+        Outcome o = runReporting([&] { readModelFile(f.path.c_str(), c.table.c_str()); });
+        EXPECT_EQ(o.status, c.status) << c.out;
+        EXPECT_NE(o.out.find(c.out), std::string::npos) << o.out;
+        EXPECT_EQ(o.file, c.status == 1 ? f.path : none);
+    }
 }

@@ -6,7 +6,6 @@
 
 #include "binding.h"
 #include "export/modelFileReader.h"
-#include "export/nameTable.h"
 
 namespace {
 
@@ -18,13 +17,12 @@ modelFileHandle readModelFileOf(const py::object &path, const py::object &table)
     holder->path = pathArgument(path);
     holder->table = table.is_none() ? "" : pathArgument(table);
     py::gil_scoped_release unlocked;
-    holder->file = readModelFile(holder->path.c_str());
-    int records = holder->file.modelNum();
-    if (!holder->table.empty()) {
-        holder->names = readNameTable(holder->table.c_str(), records);
-    } else {
+    // With a table, its names name the records in the messages too.
+    holder->file = readModelFile(holder->path.c_str(), holder->table.empty() ? nullptr : holder->table.c_str());
+    holder->names = holder->file.names;
+    if (holder->names.empty()) {
         holder->names.push_back("sil");
-        for (int j = 1; j < records; j++)
+        for (int j = 1; j < holder->file.modelNum(); j++)
             holder->names.push_back(std::to_string(j));
     }
     return holder;

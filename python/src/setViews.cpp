@@ -36,28 +36,29 @@ py::array componentVectors(const streamRef &r, float (hmmMixture::*field)[MAX_PA
                 {MIXTURE_STEP, static_cast<py::ssize_t>(sizeof(float))});
 }
 
-std::string quotedName(const setHolder &holder, int m)
+// A model by its index in the set and its name, as the tools' messages name it: 3 'a'.
+std::string modelLabel(const setHolder &holder, int m)
 {
-    return py::repr(decoded(std::string(modelName(holder.model(m))))).cast<std::string>();
+    return std::to_string(m) + " " + py::repr(decoded(std::string(modelName(holder.model(m))))).cast<std::string>();
 }
 
 std::string modelRepr(const modelRef &r)
 {
     const hmmModel &model = r.holder->model(r.model);
-    return "<mac2mod.Model " + std::to_string(r.model) + " " + quotedName(*r.holder, r.model) + ": " +
-           std::to_string(model.stateNum) + " states>";
+    return "<mac2mod.Model " + modelLabel(*r.holder, r.model) + ": " + std::to_string(model.stateNum) + " states>";
 }
 
-// File state numbers count from 1 with the entry state, so emitting state e is state e + 2.
+// File state numbers count from 1 with the entry state, so emitting state e is state e + 2;
+// streams count from 1, as in the files and every message.
 std::string stateRepr(const stateRef &r)
 {
-    return "<mac2mod.State " + std::to_string(r.state + 2) + " of model " + quotedName(*r.holder, r.model) + ">";
+    return "<mac2mod.State " + std::to_string(r.state + 2) + " of model " + modelLabel(*r.holder, r.model) + ">";
 }
 
 std::string streamRepr(const streamRef &r)
 {
-    return "<mac2mod.Stream " + std::to_string(r.stream) + " of state " + std::to_string(r.state + 2) +
-           " of model " + quotedName(*r.holder, r.model) + ": " + std::to_string(streamOf(r).mixtureNum) +
+    return "<mac2mod.Stream " + std::to_string(r.stream + 1) + " of state " + std::to_string(r.state + 2) +
+           " of model " + modelLabel(*r.holder, r.model) + ": " + std::to_string(streamOf(r).mixtureNum) +
            " components of " + std::to_string(r.holder->set.MMF.vecSize[r.stream]) + " values>";
 }
 
