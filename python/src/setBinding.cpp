@@ -1,7 +1,9 @@
 // HmmSet: a set read by mac2mod.read or mac2mod.import_htk, its models by index and by name,
 // its writers and its lint.
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <optional>
 
 #include <nlohmann/json.hpp>
@@ -9,6 +11,7 @@
 #include "binding.h"
 #include "hmm/setIO.h"
 #include "hmm/setLimits.h"
+#include "htk/htkObserver.h"
 #include "mmftool/lint.h"
 
 int setHolder::find(const std::string &name)
@@ -62,18 +65,51 @@ struct temporaryFolder {
     }
 };
 
+// Whether two sets hold the same records, byte for byte (the model arrays are zero-filled, so
+// what no value fills is the same in both).
+bool sameRecords(const hmmSet &a, const hmmSet &b)
+{
+    return a.modelNum == b.modelNum && a.streamNum == b.streamNum &&
+           std::memcmp(a.vecSize, b.vecSize, sizeof a.vecSize) == 0 &&
+           std::strncmp(a.globalOption, b.globalOption, MAX_STR_LEN) == 0 &&
+           (a.modelNum == 0 || std::memcmp(a.model, b.model, sizeof(hmmModel) * a.modelNum) == 0);
+}
+
+// An imported set that still holds what its HTK files give, checked as mmftool check checks
+// them: read again with the checks watching, each finding at its line and column there.
+std::optional<std::vector<finding>> lintInHtkFiles(const setHolder &holder)
+{
+    macroClass again;
+    mac2mod::htkImportSummary summary;
+    std::unique_ptr<htkWatch> watch = watchHtk(holder.sources);
+    try {
+        mac2mod::importHtk(again, holder.sources, summary, watch.get());
+    } catch (const mac2mod::error &) {
+        return std::nullopt;   // the files changed since: the set is checked as it is
+    }
+    if (!sameRecords(again.MMF, holder.set.MMF))
+        return std::nullopt;
+    return watch->finish(again.MMF);
+}
+
 std::vector<finding> lintOf(const setHolder &holder, const char *table)
 {
     if (holder.from != setHolder::origin::imported)
         return lintAll(holder.set, holder.sources[0], holder.from == setHolder::origin::binary, table);
-    // The checks place what they find in the file that gave the values; an imported set is
-    // checked in its text form, and its findings name no file.
+    if (!table) {
+        if (std::optional<std::vector<finding>> found = lintInHtkFiles(holder))
+            return std::move(*found);
+    }
+    // The checks place what they find in the file that gave the values; an imported set that
+    // changed since, or is checked with a table, is checked in its binary form, which reads
+    // back every set exactly (the text form does not: the reader takes no header before a
+    // lone component, which writeSet writes), and its findings name no file.
     temporaryFolder folder;
-    std::string text = folder.path + "/set.mac";
-    mac2mod::writeSet(holder.set, text);
-    std::vector<finding> findings = lintAll(holder.set, text, false, table);
+    std::string binary = folder.path + "/set.macb";
+    mac2mod::writeSet(holder.set, binary);
+    std::vector<finding> findings = lintAll(holder.set, binary, true, table);
     for (finding &f : findings)
-        if (f.file == text)
+        if (f.file == binary)
             f.file.clear();
     return findings;
 }
@@ -178,7 +214,8 @@ model has no entry in the table, the table cannot be read or the write fails.)")
 
 Returns a list of dicts with the fields of `mmftool check --json`: "file", "severity", "check",
 "message", and "line", "column", "byte" (or "byte" only in a binary file). The places are in
-the file the set was read from, which must be unchanged; an imported set is checked in the
-text form write() gives, and its findings have "file" "". Raises mac2mod.Error when a file
-cannot be read.)");
+the file the set was read from, which must be unchanged. An imported set that still holds what
+its HTK files give is checked in them, as `mmftool check` checks HTK files (without a table);
+changed since, or with a table, it is checked in the binary form write() gives, and its
+findings have "file" "" and "byte" in that form. Raises mac2mod.Error when a file cannot be read.)");
 }
