@@ -111,16 +111,18 @@ private:
     [[noreturn]] void refuse(modelFileLayout::countField field, float v, int lo, int hi)
     {
         nameRecords();
-        const std::string at = formatted(" at byte %zu", 4 * pos_);
+        const size_t byte = 4 * pos_;
+        const std::string at = formatted(" at byte %zu", byte);
         const bool whole = v == std::floor(v) && std::fabs(v) < 1e9f;
+        const long n = whole ? static_cast<long>(v) : 0;
         if (whole && field == modelFileLayout::vectorSize)
-            fail(capacityExceeded(capacity::vectorSize, "the model file's header" + at, static_cast<long>(v)), 4 * pos_);
-        const valuePlace place = placeOf(file_, pos_);
+            fail(capacityExceeded(capacity::vectorSize, "the model file's header" + at, n), byte);
+        const std::string owner = placeOf(file_, pos_).owner + at;
         if (whole && v > hi && field == modelFileLayout::stateCount)
-            fail(capacityExceeded(capacity::states, place.owner + at, static_cast<long>(v) + 2), 4 * pos_);
+            fail(capacityExceeded(capacity::states, owner, n + 2), byte);   // entry and exit added
         if (whole && v > hi && field == modelFileLayout::mixtureCount)
-            fail(capacityExceeded(capacity::mixtures, place.owner + at, static_cast<long>(v)), 4 * pos_);
-        fail(file_.describe(pos_) + at + formatted(" is %.9g, not a whole number from %d to %d", v, lo, hi), 4 * pos_);
+            fail(capacityExceeded(capacity::mixtures, owner, n), byte);
+        fail(file_.describe(pos_) + at + formatted(" is %.9g, not a whole number from %d to %d", v, lo, hi), byte);
     }
 
     [[noreturn]] void endsBefore(size_t index)
