@@ -24,8 +24,9 @@ class diffSide {
 public:
     // Reads what a side names: a path ending in .mac/.MAC or .macb/.MACB is a set, .mod/.MOD a model
     // file; anything else is an HTK model file, and several HTK files are given as one side
-    // joined by commas, in load order ("macros,hmmdefs").
-    static diffSide read(const std::string &named);
+    // joined by commas, in load order ("macros,hmmdefs"). table, when not "", names a model
+    // file's records, in its messages too.
+    static diffSide read(const std::string &named, const std::string &table = "");
     static diffSide of(const macroClass &set, const std::string &label);
     static diffSide of(const modelFile &file, const std::string &label);
 

@@ -43,8 +43,8 @@ int diffCommand(const commandLine &line)
     }
     nlohmann::ordered_json report;
     try {
-        mac2mod::diffSide a = mac2mod::diffSide::read(line.args[0]);
-        mac2mod::diffSide b = mac2mod::diffSide::read(line.args[1]);
+        mac2mod::diffSide a = mac2mod::diffSide::read(line.args[0], options.table);
+        mac2mod::diffSide b = mac2mod::diffSide::read(line.args[1], options.table);
         report = mac2mod::diff(a, b, options);
     } catch (const mac2mod::error &e) {
         // As diff(1) does: 1 means "they differ", so a side that cannot be read is trouble, 2.

@@ -29,10 +29,10 @@ std::vector<std::string> splitList(const std::string &named)
 }
 
 // The reader's own message, with the path in front: it names only the fault.
-modelFile readModelFileNamed(const std::string &path)
+modelFile readModelFileNamed(const std::string &path, const std::string &table)
 {
     try {
-        return readModelFile(path.c_str());
+        return readModelFile(path.c_str(), table.empty() ? nullptr : table.c_str());
     } catch (const error &e) {
         if (e.status() != 1)
             throw;   // not opened: the message names the file already
@@ -44,13 +44,13 @@ modelFile readModelFileNamed(const std::string &path)
 
 }  // namespace
 
-diffSide diffSide::read(const std::string &named)
+diffSide diffSide::read(const std::string &named, const std::string &table)
 {
     diffSide side;
     side.label_ = named;
     const bool list = named.find(',') != std::string::npos;
     if (!list && isModelFilePath(named.c_str())) {
-        side.ownedFile_ = std::make_shared<modelFile>(readModelFileNamed(named));
+        side.ownedFile_ = std::make_shared<modelFile>(readModelFileNamed(named, table));
         side.file_ = side.ownedFile_.get();
         side.kind_ = "model file";
         return side;

@@ -404,13 +404,17 @@ TEST(mmftool, modinfoNamesRecordsAsTheInputsAllow)
         toolRun r = w.run(c.args);
         EXPECT_NE(r.out.find(c.warning), std::string::npos) << r.out;
     }
-    // A file cut short names the record it ends in by the table.
+    // A file cut short names the record it ends in by the table, in modinfo and in diff.
     writeFile(w.file("example.mod"), bytes.substr(0, 4 * index));
+    const std::string cut = "\"example.mod\": ends at byte " + std::to_string(4 * index) +
+                            ", before record 2 (\"a\"), state 3, component 1: variance[0] at byte " +
+                            std::to_string(4 * index) + "\n";
     toolRun r = w.run({"modinfo", "example.mod", "--table", "ModelNames.txt"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "mmftool modinfo: \"example.mod\": ends at byte " + std::to_string(4 * index) +
-                         ", before record 2 (\"a\"), state 3, component 1: variance[0] at byte " +
-                         std::to_string(4 * index) + "\n");
+    EXPECT_EQ(r.err, "mmftool modinfo: " + cut);
+    r = w.run({"diff", "example.mod", "example.mac", "--table", "ModelNames.txt"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, cut);
 }
 
 TEST(mmftool, modinfoChecksAndComparesModelFiles)

@@ -13,13 +13,13 @@ struct sideArgument {
     const modelFileHolder *file = nullptr;
     std::string paths;
 
-    mac2mod::diffSide side(const char *label) const
+    mac2mod::diffSide side(const char *label, const std::string &table) const
     {
         if (set)
             return mac2mod::diffSide::of(set->set, set->sources.empty() ? label : set->sources[0]);
         if (file)
             return mac2mod::diffSide::of(file->file, file->path);
-        return mac2mod::diffSide::read(paths);
+        return mac2mod::diffSide::read(paths, table);
     }
 };
 
@@ -55,7 +55,7 @@ py::object diff(const py::object &a, const py::object &b, const py::object &tabl
     std::string document;
     {
         py::gil_scoped_release unlocked;
-        nlohmann::ordered_json report = mac2mod::diff(first.side("a"), second.side("b"), options);
+        nlohmann::ordered_json report = mac2mod::diff(first.side("a", options.table), second.side("b", options.table), options);
         document = report.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
     }
     return py::module_::import("json").attr("loads")(document);
