@@ -1,29 +1,15 @@
 // The import's reading of a model, its states and its transition matrix.
-#include "htk/htkImporter.h"
+#include "htk/htkReader.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace mac2mod::htk {
 
-symbol importer::expect(source &in, int code, const char *where)
-{
-    symbol s = in.next();
-    if (s.kind != symbol::keyword || s.code != code) {
-        if (s.kind == symbol::end)
-            in.fail(s.offset, "the file is cut short: %s ends before %s", where, keywordName(code));
-        in.fail(s.offset, "%s: expected %s, found %s", where, keywordName(code), describe(s).c_str());
-    }
-    return s;
-}
-
 // The model's name, its options and its state count, checked; returns the count.
-int importer::readModelHead(source &in, const std::string &name, const std::string &where, long offset,
-                            bool headerless)
+int reader::readModelHead(source &in, const std::string &name, const std::string &where, long offset,
+                          bool headerless)
 {
-    if (!withinCapacity(capacity::nameLength, static_cast<long>(name.size())))
-        exceed(in, offset, limit::nameLength, "model name \"%s\" of %zu characters: the set holds names of at most %d",
-               name.c_str(), name.size(), capacityOf(capacity::nameLength));
+    sink_.counted(in, offset, count::nameLength, static_cast<long>(name.size()), name);
     if (name.empty())
         in.fail(offset, "a model with an empty name");
     if (name.find('\0') != std::string::npos)
@@ -67,23 +53,50 @@ int importer::readModelHead(source &in, const std::string &name, const std::stri
     if (numStates < 3)
         in.fail(numStatesAt, "%s has %d states: an HTK model has 3 to %d (entry and exit included)",
                 where.c_str(), numStates, MAX_STATE_NUM);
-    if (!withinCapacity(capacity::states, numStates))
-        exceed(in, numStatesAt, limit::states, "%s has %d states, more than the %d the set holds (entry and exit included)",
-               where.c_str(), numStates, MAX_STATE_NUM);
+    sink_.counted(in, numStatesAt, count::modelStates, numStates, where);
     return numStates;
 }
 
-void importer::readModel(source &in, const std::string &name, long offset, bool headerless)
+void reader::readModel(source &in, const std::string &name, long offset, bool headerless)
 {
     // Named as every message of the tools names a model: by its index in the set and its name.
     const std::string where = formatted("model %d (\"%s\")", modelNum_, name.c_str());
     const int numStates = readModelHead(in, name, where, offset, headerless);
-    hmmModel &model = nextModel();
-    // A name or states past the capacity are refused at the end (exceed): the record keeps
-    // what it holds of them.
-    std::memcpy(model.str, name.c_str(), std::min<size_t>(name.size(), capacityOf(capacity::nameLength)));
-    model.stateNum = numStates;
+    sink_.modelBegins(name, numStates);
+    readModelStates(in, numStates, where);
 
+    symbol t = in.next();
+    transDef trans{};
+    int shared = -1;
+    if (t.kind == symbol::macro && t.letter == 't') {
+        const definition &d = use(in, t);
+        shared = d.index;
+        trans.n = d.n;
+    } else if (t.kind == symbol::keyword && t.code == TRANSP) {
+        readTransP(in, t, trans, false);
+    } else if (t.kind == symbol::end) {
+        in.fail(t.offset, "the file is cut short: %s ends before its <TRANSP>", where.c_str());
+    } else {
+        in.fail(t.offset, "%s: expected <TRANSP> or ~t, found %s", where.c_str(), describe(t).c_str());
+    }
+    if (trans.n != numStates)
+        in.fail(t.offset, "%s: a transition matrix of %d states in a model of %d", where.c_str(), trans.n,
+                numStates);
+    sink_.transition(trans, shared);
+
+    const symbol &d = in.peek();
+    if ((d.kind == symbol::keyword && d.code == DURATION) || (d.kind == symbol::macro && d.letter == 'd')) {
+        symbol head = in.next();
+        skipDuration(in, head);
+    }
+    expect(in, ENDHMM, where.c_str());
+    sink_.modelEnds();
+    modelNum_++;
+}
+
+// The model's <STATE>s 2 ... numStates - 1, each once, in any order.
+void reader::readModelStates(source &in, int numStates, const std::string &where)
+{
     std::vector<bool> seen(numStates);
     for (;;) {
         const symbol &p = in.peek();
@@ -101,7 +114,9 @@ void importer::readModel(source &in, const std::string &name, long offset, bool 
         std::string stateWhere = where + ", state " + std::to_string(i);
         if (observer_)
             ownerState_ = stateWhere;
-        readState(in, withinCapacity(capacity::states, i + 1) ? model.state[i - 2] : spareState_, stateWhere.c_str());
+        stateDef state;
+        state.number = i;
+        readState(in, state, stateWhere.c_str());
     }
     for (int i = 2; i < numStates; i++)
         if (!seen[i - 1]) {
@@ -110,37 +125,11 @@ void importer::readModel(source &in, const std::string &name, long offset, bool 
                 in.fail(p.offset, "the file is cut short: %s ends before its state %d", where.c_str(), i);
             in.fail(p.offset, "%s: state %d is missing (found %s)", where.c_str(), i, describe(p).c_str());
         }
-
-    symbol t = in.next();
-    transMacro trans{};
-    if (t.kind == symbol::macro && t.letter == 't') {
-        definition &d = use(in, t);
-        trans = transitions_[d.index];
-        summary_.inlinedTransitions++;
-    } else if (t.kind == symbol::keyword && t.code == TRANSP) {
-        readTransP(in, t, trans, true);
-    } else if (t.kind == symbol::end) {
-        in.fail(t.offset, "the file is cut short: %s ends before its <TRANSP>", where.c_str());
-    } else {
-        in.fail(t.offset, "%s: expected <TRANSP> or ~t, found %s", where.c_str(), describe(t).c_str());
-    }
-    if (trans.n != numStates)
-        in.fail(t.offset, "%s: a transition matrix of %d states in a model of %d", where.c_str(), trans.n,
-                numStates);
-    std::memcpy(model.transProb, trans.values, sizeof model.transProb);
-
-    const symbol &d = in.peek();
-    if ((d.kind == symbol::keyword && d.code == DURATION) || (d.kind == symbol::macro && d.letter == 'd')) {
-        symbol head = in.next();
-        skipDuration(in, head);
-    }
-    expect(in, ENDHMM, where.c_str());
-    modelNum_++;
 }
 
-void importer::skipDuration(source &in, const symbol &head)
+void reader::skipDuration(source &in, const symbol &head)
 {
-    summary_.skippedDurations++;
+    sink_.skipped(skip::duration);
     if (head.kind == symbol::macro) {
         use(in, head);
         return;
@@ -149,20 +138,16 @@ void importer::skipDuration(source &in, const symbol &head)
     in.skipReals(head.binary, n);
 }
 
-void importer::checkWeights(source &in, long offset, double sum, const char *what, const char *where)
-{
-    if (!(sum >= 0.99 && sum <= 1.01))
-        in.fail(offset, "%s: %s add up to %g, not 1 (HTK takes 0.99 to 1.01)", where, what, sum);
-}
-
-void importer::readState(source &in, hmmState &state, const char *where)
+// A state by reference (~s), or its <NUMMIXES>, stream weights and streams; to the untying
+// as stateBegins, each stream, stateEnds.
+void reader::readState(source &in, stateDef &state, const char *where)
 {
     const symbol &p = in.peek();
     if (p.kind == symbol::macro && p.letter == 's') {
         symbol s = in.next();
-        definition &d = use(in, s);
-        unpack(states_[d.index], state);
-        summary_.inlinedStates++;
+        state.shared = use(in, s).index;
+        sink_.stateBegins(state);
+        sink_.stateEnds();
         return;
     }
     const int S = options_.streamNum;
@@ -177,29 +162,14 @@ void importer::readState(source &in, hmmState &state, const char *where)
                 in.fail(at, "%s: <NUMMIXES> %d in stream %d", where, numMixes[s], s + 1);
         }
     }
-    for (int s = 0; s < S; s++)
-        state.streamWeight[s] = 1.0f;
-    const symbol &w = in.peek();
-    if (w.kind == symbol::keyword && w.code == SWEIGHTS) {
-        bool binary = w.binary;
-        long at = w.offset;
-        in.take();
-        int n = in.integer(binary);
-        if (n != S)
-            in.fail(at, "%s: %d stream weights in a set of %d streams", where, n, S);
-        in.reals(binary, state.streamWeight, n);
-    } else if (w.kind == symbol::macro && w.letter == 'w') {
-        symbol ref = in.next();
-        definition &d = use(in, ref);
-        std::memcpy(state.streamWeight, weights_[d.index].values, sizeof(float) * S);
-        summary_.inlinedWeights++;
-    }
+    readStreamWeights(in, state, where);
+    sink_.stateBegins(state);
     bool seen[MAX_STREAM_NUM] = {};
     const symbol &h = in.peek();
     if (h.kind != symbol::keyword || h.code != STREAM) {
         // Components without a <STREAM> header are stream 1's, as HTK's loader takes them,
         // however many streams the set has (htk-mmf.md, section 7.2).
-        readStream(in, state.stream[0], 0, numMixes[0], where);
+        readStream(in, 0, numMixes[0], where);
         seen[0] = true;
     }
     for (;;) {
@@ -215,7 +185,7 @@ void importer::readState(source &in, hmmState &state, const char *where)
         if (seen[s - 1])
             in.fail(at, "%s: stream %d is given twice", where, s);
         seen[s - 1] = true;
-        readStream(in, state.stream[s - 1], s - 1, numMixes[s - 1], where);
+        readStream(in, s - 1, numMixes[s - 1], where);
     }
     for (int s = 0; s < S; s++)
         if (!seen[s])
@@ -225,19 +195,40 @@ void importer::readState(source &in, hmmState &state, const char *where)
         symbol head = in.next();
         skipDuration(in, head);
     }
+    sink_.stateEnds();
 }
 
-void importer::readTransP(source &in, const symbol &head, transMacro &out, bool inModel)
+// 1.0 each, unless the state gives <SWEIGHTS> or ~w.
+void reader::readStreamWeights(source &in, stateDef &state, const char *where)
+{
+    const int S = options_.streamNum;
+    for (int s = 0; s < S; s++)
+        state.weightValues[s] = 1.0f;
+    const symbol &w = in.peek();
+    if (w.kind == symbol::keyword && w.code == SWEIGHTS) {
+        bool binary = w.binary;
+        long at = w.offset;
+        in.take();
+        int n = in.integer(binary);
+        if (n != S)
+            in.fail(at, "%s: %d stream weights in a set of %d streams", where, n, S);
+        in.reals(binary, state.weightValues, n);
+    } else if (w.kind == symbol::macro && w.letter == 'w') {
+        symbol ref = in.next();
+        state.weights = use(in, ref).index;
+    }
+}
+
+void reader::readTransP(source &in, const symbol &head, transDef &out, bool shared)
 {
     int n = in.integer(head.binary);
     if (n < 2)
         in.fail(head.offset, "a transition matrix of %d states", n);
     out.n = n;
-    if (!withinCapacity(capacity::states, n)) {
-        // In a model, its <NUMSTATES> has counted already.
-        if (!inModel)
-            exceed(in, head.offset, limit::states, "a transition matrix of %d states, more than the %d the set holds", n,
-                   MAX_STATE_NUM);
+    // A model's matrix is counted by its <NUMSTATES>.
+    if (shared)
+        sink_.counted(in, head.offset, count::matrixStates, n, "");
+    if (n > MAX_STATE_NUM) {
         in.skipReals(head.binary, static_cast<long>(n) * n);
         return;
     }

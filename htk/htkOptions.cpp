@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <climits>
 
-#include "htk/htkImporter.h"
+#include "htk/htkReader.h"
 
 namespace mac2mod::htk {
 
-void importer::readOptions(source &in, optionSet &given, bool inModel)
+void reader::readOptions(source &in, optionSet &given, bool inModel)
 {
     for (;;) {
         const symbol &p = in.peek();
@@ -21,24 +21,23 @@ void importer::readOptions(source &in, optionSet &given, bool inModel)
             int n = in.integer(binary);
             if (n < 1)
                 in.fail(at, "<STREAMINFO> of %d streams", n);
-            if (!withinCapacity(capacity::streams, n))
-                in.fail(at, "%d streams, more than the %d the set holds", n, MAX_STREAM_NUM);
+            sink_.counted(in, at, count::streams, n, "");
             given.streamNum = n;
             for (int s = 0; s < n; s++) {
                 given.width[s] = in.integer(binary);
                 const std::string stream = "stream " + std::to_string(s + 1);
                 if (given.width[s] < 1)
                     in.fail(at, "%s", vectorSizeLimit(stream.c_str(), given.width[s]).c_str());
-                if (!withinCapacity(capacity::vectorSize, given.width[s]))
-                    exceed(in, at, limit::vectorSize, "%s", vectorSizeLimit(stream.c_str(), given.width[s]).c_str());
+                sink_.counted(in, at, count::vectorSize, given.width[s], stream);
             }
             break;
         }
         case VECSIZE:
             in.take();
             given.vecSize = in.integer(binary);
-            if (given.vecSize < 1 || given.vecSize > MAX_PARAM_NUM * MAX_STREAM_NUM)
+            if (given.vecSize < 1)
                 in.fail(at, "%s", vectorSizeLimit("<VECSIZE>", given.vecSize).c_str());
+            sink_.counted(in, at, count::vecSize, given.vecSize, "<VECSIZE>");
             break;
         case PROJSIZE: {
             in.take();
@@ -83,7 +82,7 @@ void importer::readOptions(source &in, optionSet &given, bool inModel)
     }
 }
 
-void importer::fixOptions(source &in, const optionSet &given, long offset)
+void reader::fixOptions(source &in, const optionSet &given, long offset)
 {
     optionSet o = given;
     bool any = o.streamNum || o.vecSize || !o.parmKind.empty() || o.covKind >= 0 || o.durKind >= 0;
@@ -109,8 +108,8 @@ void importer::fixOptions(source &in, const optionSet &given, long offset)
         if (widths != o.vecSize)
             in.fail(offset, "<VECSIZE> %d is not the sum %lld of the <STREAMINFO> widths", o.vecSize, widths);
         // Widths from <STREAMINFO> were weighed as they were read.
-        if (given.streamNum == 0 && !withinCapacity(capacity::vectorSize, o.width[0]))
-            exceed(in, offset, limit::vectorSize, "%s", vectorSizeLimit("<VECSIZE>", o.width[0]).c_str());
+        if (given.streamNum == 0)
+            sink_.counted(in, offset, count::vectorSize, o.width[0], "<VECSIZE>");
         if (o.parmKind.empty())
             in.fail(offset, "the global options give no parameter kind (<MFCC_D_A>, <FBANK>, ...)");
         options_ = o;
@@ -118,6 +117,7 @@ void importer::fixOptions(source &in, const optionSet &given, long offset)
             options_.durKind = NULLD;
         optionsFixed_ = true;
         optionsPlace_ = in.place(offset);
+        sink_.optionsFixed(options_);
         return;
     }
     bool differ = o.streamNum != options_.streamNum || o.vecSize != options_.vecSize ||
@@ -129,6 +129,12 @@ void importer::fixOptions(source &in, const optionSet &given, long offset)
         in.fail(offset, "these global options differ from those given at %s", optionsPlace_.c_str());
     if (o.numStates)
         options_.numStates = o.numStates;
+}
+
+void reader::needOptions(source &in, long offset, const char *what)
+{
+    if (!optionsFixed_)
+        in.fail(offset, "%s before the global options (~o): the file giving them must come first", what);
 }
 
 }  // namespace mac2mod::htk

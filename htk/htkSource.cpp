@@ -361,54 +361,7 @@ void source::skipReals(bool binary, long n)
         reals(false, &scratch, 1);
 }
 
-bool source::binaryMixture(int &index, float &weight, long &at)
-{
-    size_t p = pos_;
-    while (p < size_ && isSpace(static_cast<unsigned char>(data_[p])))
-        p++;
-    const unsigned char *b = reinterpret_cast<const unsigned char *>(data_ + p);
-    if (p + 8 > size_ || b[0] != ':' || b[1] != MIXTURE || little_ || !orderKnown_)
-        return false;
-    seenBinary_ = true;
-    peeked_ = false;
-    at = static_cast<long>(p);
-    index = static_cast<int16_t>((b[2] << 8) | b[3]);
-    weight = bitsFloat(getBE32(b + 4));
-    pos_ = p + 8;
-    return true;
-}
-
-int source::binaryGaussian(float *mean, float *variance, float &gconst, int width, long *start)
-{
-    size_t p = pos_;
-    while (p < size_ && isSpace(static_cast<unsigned char>(data_[p])))
-        p++;
-    const size_t vector = 4 + 4 * static_cast<size_t>(width);
-    if (width < 1 || p + 2 * vector > size_ || little_ || !orderKnown_)
-        return 0;
-    const unsigned char *b = reinterpret_cast<const unsigned char *>(data_ + p);
-    const unsigned char *v = b + vector;
-    if (b[0] != ':' || b[1] != MEAN || ((b[2] << 8) | b[3]) != width || v[0] != ':' || v[1] != VARIANCE ||
-        ((v[2] << 8) | v[3]) != width)
-        return 0;
-    getBE32Floats(b + 4, mean, width);
-    getBE32Floats(v + 4, variance, width);
-    if (start)
-        *start = static_cast<long>(p);
-    seenBinary_ = true;
-    peeked_ = false;
-    p += 2 * vector;
-    const unsigned char *g = reinterpret_cast<const unsigned char *>(data_ + p);
-    if (p + 6 <= size_ && g[0] == ':' && g[1] == GCONST) {
-        gconst = bitsFloat(getBE32(g + 2));
-        pos_ = p + 6;
-        return 2;
-    }
-    pos_ = p;
-    return 1;
-}
-
-void source::skipAdaptationBody(long macroOffset)
+void source::skipAdaptationBody()
 {
     peeked_ = false;
     bool referenceAllowed = false;
@@ -441,7 +394,6 @@ void source::skipAdaptationBody(long macroOffset)
         while (pos_ < size_ && !isSpace(static_cast<unsigned char>(data_[pos_])) && data_[pos_] != '<')
             pos_++;
     }
-    (void)macroOffset;
 }
 
 }  // namespace mac2mod::htk

@@ -89,18 +89,9 @@ public:
     // A string (after <HMMSetId>, <Use> or a macro introducer): quoted or bare, text always.
     std::string string();
 
-    // Fast paths for HTK's binary form, taken before the general reading; each returns false
-    // and changes nothing unless the bytes are exactly what it reads. At a binary <MIXTURE>:
-    // its index and weight, and where it began.
-    bool binaryMixture(int &index, float &weight, long &at);
-    // At a binary <MEAN> width, its values, <VARIANCE> width, its values and an optional
-    // <GCONST>: 2 with the constant, 1 without (gconst untouched), 0 for anything else; start,
-    // when given, gets where the <MEAN> began.
-    int binaryGaussian(float *mean, float *variance, float &gconst, int width, long *start = nullptr);
-
     // Reads past the body of an adaptation macro (text only): up to the next macro
     // introducer that is not part of the body (htk-mmf.md, section 4.1).
-    void skipAdaptationBody(long macroOffset);
+    void skipAdaptationBody();
 
     // Throws the message placed at offset.
     [[noreturn]] void fail(long offset, const char *format, ...) const

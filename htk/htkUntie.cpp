@@ -1,17 +1,17 @@
-// The import's untying: the model array, each stream's components kept in the fixed record,
-// the shared states packed and copied out, the set and the summary filled at the end.
-#include "htk/htkImporter.h"
+// The untying's model array, its capacity checks, its shared parts and the set it fills.
+#include "htk/htkUntie.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 namespace mac2mod::htk {
 
-// Grows the model array: it is allocated zero-filled, as a reader allocates it, and only
-// ever grown by a doubling (the pages not yet touched cost nothing).
+namespace {
+
+// The model array grown from oldCount to newCount records, the new ones zero-filled, as a
+// reader allocates them (the pages not yet touched cost nothing).
 hmmModel *grow(hmmModel *old, size_t oldCount, size_t newCount)
 {
     hmmModel *fresh = static_cast<hmmModel *>(std::calloc(newCount, sizeof(hmmModel)));
@@ -23,35 +23,60 @@ hmmModel *grow(hmmModel *old, size_t oldCount, size_t newCount)
     return fresh;
 }
 
-// The record for the next model, the array grown when it is full.
-hmmModel &importer::nextModel()
+}  // namespace
+
+untier::untier(htkImportSummary &summary, size_t modelBound, int likelyModels)
+    : summary_(summary), model_(grow(nullptr, 0, modelBound)), capacity_(modelBound)
 {
-    if (prefaulter_)
-        prefaulter_->reached(modelNum_);
-    if (static_cast<size_t>(modelNum_) == capacity_) {
-        prefaulter_.reset();
-        size_t fresh = capacity_ ? capacity_ * 2 : 64;
-        model_.reset(grow(model_.release(), capacity_, fresh));
-        capacity_ = fresh;
-    }
-    return model_.get()[modelNum_];
+    prefaulter_.emplace(model_.get(), likelyModels);
 }
 
-void importer::exceed(source &in, long offset, limit kind, const char *format, ...)
+void untier::counted(const source &in, long offset, count what, long n, const std::string &subject)
+{
+    switch (what) {
+    case count::streams:
+        // The options hold no more streams than the set: refused where read.
+        if (!withinCapacity(capacity::streams, n))
+            in.fail(offset, "%ld streams, more than the %d the set holds", n, MAX_STREAM_NUM);
+        break;
+    case count::vectorSize:
+        if (!withinCapacity(capacity::vectorSize, n))
+            exceed(in, offset, limit::vectorSize, vectorSizeLimit(subject.c_str(), static_cast<int>(n)));
+        break;
+    case count::vecSize:
+        if (n > capacityOf(capacity::vectorSize) * capacityOf(capacity::streams))
+            in.fail(offset, "%s", vectorSizeLimit(subject.c_str(), static_cast<int>(n)).c_str());
+        break;
+    case count::nameLength:
+        if (!withinCapacity(capacity::nameLength, n))
+            exceed(in, offset, limit::nameLength,
+                   formatted("model name \"%s\" of %ld characters: the set holds names of at most %d", subject.c_str(),
+                             n, capacityOf(capacity::nameLength)));
+        break;
+    case count::modelStates:
+        if (!withinCapacity(capacity::states, n))
+            exceed(in, offset, limit::states,
+                   formatted("%s has %ld states, more than the %d the set holds (entry and exit included)",
+                             subject.c_str(), n, MAX_STATE_NUM));
+        break;
+    case count::matrixStates:
+        if (!withinCapacity(capacity::states, n))
+            exceed(in, offset, limit::states,
+                   formatted("a transition matrix of %ld states, more than the %d the set holds", n, MAX_STATE_NUM));
+        break;
+    }
+}
+
+void untier::exceed(const source &in, long offset, limit kind, const std::string &text)
 {
     breach &b = breaches_[static_cast<int>(kind)];
     if (b.places++ > 0)
         return;
-    va_list args;
-    va_start(args, format);
-    char text[1024];
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
     b.first = in.refusal(offset, text);
     b.order = kindsBroken_++;
 }
 
-error importer::limitsRefusal(const error *stop) const
+error untier::limitsRefusal(const error *stop) const
 {
     const breach *inOrder[LIMIT_KINDS] = {};
     for (const breach &b : breaches_)
@@ -66,7 +91,7 @@ error importer::limitsRefusal(const error *stop) const
     }
     if (stop)
         message += stop->message();
-    error e = *inOrder[0]->first;
+    const error &e = *inOrder[0]->first;
     error out(message, e.status());
     out.at(e.file(), e.offset());
     if (e.line())
@@ -74,88 +99,88 @@ error importer::limitsRefusal(const error *stop) const
     return out;
 }
 
-// The untying of one stream: its components in index order, those HTK treats as absent left
-// out, the capacity enforced, a lone component given the weight 1.0; the summary counts all.
-void importer::keepComponents(source &in, long streamAt, const gathered &g, hmmStream &stream, int s, int numMixes,
-                              const char *where)
+// The record for the next model, the array grown by a doubling when it is full.
+hmmModel &untier::nextModel()
 {
-    int present = g.count;
-    int kept = 0;
-    if (g.spilled) {
-        std::stable_sort(scratch_.begin(), scratch_.end(),
-                         [](const component &a, const component &b) { return a.index < b.index; });
-        present = static_cast<int>(scratch_.size());
-        for (const component &c : scratch_)
-            if (c.mixture.mixtureWeight > DEFUNCT_WEIGHT) {
-                if (!withinCapacity(capacity::mixtures, kept + 1)) {
-                    int all = 0;
-                    for (const component &d : scratch_)
-                        all += d.mixture.mixtureWeight > DEFUNCT_WEIGHT ? 1 : 0;
-                    exceed(in, streamAt, limit::components, "%s, stream %d: %d components, more than the %d the set holds",
-                           where, s + 1, all, MAX_MIXTURE_NUM);
-                    break;
-                }
-                stream.mixture[kept++] = c.mixture;
-            }
-    } else {
-        for (int j = 0; j < g.count; j++)
-            if (stream.mixture[j].mixtureWeight > DEFUNCT_WEIGHT) {
-                if (kept != j)
-                    stream.mixture[kept] = stream.mixture[j];
-                kept++;
-            }
+    if (prefaulter_)
+        prefaulter_->reached(modelNum_);
+    if (static_cast<size_t>(modelNum_) == capacity_) {
+        prefaulter_.reset();
+        size_t fresh = capacity_ ? capacity_ * 2 : 64;
+        model_.reset(grow(model_.release(), capacity_, fresh));
+        capacity_ = fresh;
     }
-    for (int j = kept; j < g.count || (g.spilled && j < MAX_MIXTURE_NUM); j++)
-        stream.mixture[j] = hmmMixture{};
-    summary_.zeroWeightComponents += present - kept;
-    if (present < numMixes)
-        summary_.prunedComponents += numMixes - present;
-    stream.mixtureNum = kept;
-    // The converter's reader gives a stream of one component the weight 1.0, so the three
-    // outputs agree only so; HTK would keep the weight. Counted for the summary.
-    if (kept == 1 && stream.mixture[0].mixtureWeight != 1.0f) {
-        summary_.weightsSetToOne++;
-        summary_.largestWeightChange =
-            std::max(summary_.largestWeightChange, 1.0f - stream.mixture[0].mixtureWeight);
-        stream.mixture[0].mixtureWeight = 1.0f;
-    }
+    return model_.get()[modelNum_];
 }
 
-stateMacro importer::pack(const hmmState &state)
+// A name or states past the capacity have been counted: the record keeps what it holds.
+void untier::modelBegins(const std::string &name, int numStates)
 {
-    stateMacro macro{};
-    macro.first = statePool_.size();
-    for (int s = 0; s < options_.streamNum; s++) {
-        macro.streamWeight[s] = state.streamWeight[s];
-        macro.mixtureNum[s] = state.stream[s].mixtureNum;
-        statePool_.insert(statePool_.end(), state.stream[s].mixture, state.stream[s].mixture + macro.mixtureNum[s]);
-    }
-    return macro;
+    current_ = &nextModel();
+    std::memcpy(current_->str, name.c_str(), std::min<size_t>(name.size(), capacityOf(capacity::nameLength)));
+    current_->stateNum = numStates;
 }
 
-// Into a record as readState leaves one: nothing but the kept components and the weights.
-void importer::unpack(const stateMacro &macro, hmmState &state) const
+void untier::stateBegins(const stateDef &state)
 {
-    state = hmmState{};
-    const hmmMixture *next = statePool_.data() + macro.first;
-    for (int s = 0; s < options_.streamNum; s++) {
-        state.streamWeight[s] = macro.streamWeight[s];
-        state.stream[s].mixtureNum = macro.mixtureNum[s];
-        std::copy(next, next + macro.mixtureNum[s], state.stream[s].mixture);
-        next += macro.mixtureNum[s];
+    if (state.number == 0)
+        state_ = &body_;
+    else
+        state_ = withinCapacity(capacity::states, state.number + 1) ? &current_->state[state.number - 2] : &spare_;
+    if (state.shared >= 0) {
+        unpack(states_[state.shared], *state_);
+        summary_.inlinedStates++;
+        return;
     }
+    const float *weights = state.weightValues;
+    if (state.weights >= 0) {
+        weights = weights_[state.weights].values;
+        summary_.inlinedWeights++;
+    }
+    std::memcpy(state_->streamWeight, weights, sizeof(float) * options_.streamNum);
 }
 
-// The set and the summary from what the files gave.
-void importer::fillSet(macroClass &set, const std::vector<std::string> &paths)
+void untier::stateEnds()
 {
-    summary_.files = static_cast<int>(paths.size());
-    for (const auto &in : sources_)
-        summary_.binaryFiles += in->seenBinary() ? 1 : 0;
-    for (int l = 0; l < 26; l++)
-        for (const auto &entry : macros_[l])
-            if (entry.second.uses == 0 && l != 'd' - 'a')
-                summary_.unreferencedMacros++;
+    if (state_ == &body_)
+        states_.push_back(pack(body_));
+}
+
+void untier::transition(const transDef &matrix, int shared)
+{
+    const transDef &from = shared >= 0 ? transitions_[shared] : matrix;
+    if (shared >= 0)
+        summary_.inlinedTransitions++;
+    std::memcpy(current_->transProb, from.values, sizeof current_->transProb);
+}
+
+void untier::sharedVector(char letter, const vectorDef &vector)
+{
+    (letter == 'u' ? means_ : variances_).push_back(vector);
+}
+
+void untier::sharedGaussian(const gaussianDef &gaussian)
+{
+    countUses(gaussian);
+    gaussianMacro body{};
+    body.n = gaussian.n;
+    resolve(gaussian, body.mixture);
+    gaussians_.push_back(body);
+}
+
+void untier::skipped(skip what)
+{
+    if (what == skip::duration)
+        summary_.skippedDurations++;
+    else
+        summary_.skippedMacros++;
+}
+
+void untier::finish(macroClass &set, int files, int binaryFiles, int unreferencedMacros)
+{
+    summary_.files = files;
+    summary_.binaryFiles = binaryFiles;
+    summary_.unreferencedMacros = unreferencedMacros;
     summary_.models = modelNum_;
     summary_.streams = options_.streamNum;
     hmmModel *models = model_.get();

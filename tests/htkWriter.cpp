@@ -181,6 +181,8 @@ std::string htkText(const hmmSet &set, const htkForm &form)
                     o.integer(set.vecSize[s]);
                     o.lineEnd();
                     o.reals(mix.variance, set.vecSize[s]);
+                    if (form.gconstOwnLine)
+                        o.raw("\n");
                     o.keyword(24, "GCONST");
                     o.real(mix.gconst);
                     o.lineEnd();

@@ -9,6 +9,7 @@
 struct htkForm {
     bool binary = false;       // HTK's -B form: binary keywords and numbers, text macro headers
     bool littleEndian = false; // binary numbers as HTK's NATURALWRITEORDER writes them on x86
+    bool gconstOwnLine = false;   // a line feed before each <GCONST>, which HTK's loader skips
     bool transMacros = true;   // each distinct transition matrix once, as ~t "trN"
     bool streamWeights = false;   // <SWEIGHTS> in every state (else left out: 1.0)
     bool numMixesAlways = false;  // <NUMMIXES> even when every stream has one component

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include "testSupport.h"
 #include "utility/outputFile.h"
@@ -138,4 +139,43 @@ TEST(outputFile, aDeviceIsWrittenToNotReplaced)
     struct stat info;
     ASSERT_EQ(stat("/dev/null", &info), 0);
     EXPECT_TRUE(S_ISCHR(info.st_mode));
+}
+
+// A device whose write fails stays: run as root, removing what was written took /dev/full away.
+TEST(outputFile, aDeviceThatFailsIsNotRemoved)
+{
+    TempDir dir;
+    const std::string full = dir.file("full");
+    if (mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+        GTEST_SKIP() << "no device node can be made here";
+    for (bool replace : {false, true}) {
+        EXPECT_THROW(
+            {
+                outputFile out(full.c_str(), "wb", replace);
+                out.write("abc", 3);
+                out.close();
+            },
+            mac2mod::error);
+        struct stat info;
+        ASSERT_EQ(stat(full.c_str(), &info), 0) << "replace " << replace;
+        EXPECT_TRUE(S_ISCHR(info.st_mode));
+    }
+}
+
+// Replacing through a symbolic link (relative, to a link) replaces the file at its end and
+// keeps the links.
+TEST(outputFile, aLinkStaysAndItsFileIsReplaced)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("models"));
+    writeFile(dir.file("models/set.mod"), "old");
+    std::filesystem::create_symlink("models/set.mod", dir.file("current.mod"));
+    std::filesystem::create_symlink("current.mod", dir.file("latest.mod"));
+    outputFile out(dir.file("latest.mod").c_str(), "wb", true);
+    out.write("new", 3);
+    out.close();
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("latest.mod")));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("current.mod")));
+    EXPECT_EQ(readFile(dir.file("models/set.mod")), "new");
+    EXPECT_EQ(entriesIn(dir.file("models")), 1u);
 }

@@ -44,19 +44,37 @@ FILE *openTemporaryBeside(const std::string &target, std::string &name)
     return stream;
 }
 
+// The file a symbolic link at path names, through links to links: replacing that file keeps
+// the link, as writing through the link would. Any other path is itself.
+std::string followLinks(const std::string &path)
+{
+    std::filesystem::path at(path);
+    std::error_code failed;
+    for (int hops = 0; hops < 40 && std::filesystem::is_symlink(at, failed); hops++) {
+        std::filesystem::path next = std::filesystem::read_symlink(at, failed);
+        if (failed)
+            break;
+        at = next.is_absolute() ? next : at.parent_path() / next;
+    }
+    return at.string();
+}
+
 }  // namespace
 
 outputFile::outputFile(const char *path, const char *mode, bool replace, const char *openFailure)
     : target_(path), written_(path), stream_(nullptr), buffer_(new char[BUFFER_SIZE])
 {
-    // A device or a pipe at the target is written to, not replaced: a file renamed over it
-    // would take its place (/dev/null, for one, when run as root).
+    // A device or a pipe at the target is written to, never replaced nor removed after a
+    // failure: either would take the device away (/dev/full, for one, when run as root).
     struct stat existing;
-    if (replace && stat(path, &existing) == 0 && !S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode))
+    if (stat(path, &existing) == 0 && !S_ISREG(existing.st_mode) && !S_ISDIR(existing.st_mode)) {
         replace = false;
+        removable_ = false;
+    }
     if (replace) {
+        replaced_ = followLinks(target_);
         mac2mod::signalsHeld held;
-        stream_ = openTemporaryBeside(target_, written_);
+        stream_ = openTemporaryBeside(replaced_, written_);
         if (stream_)
             note_ = std::make_unique<mac2mod::temporaryNote>(written_);
     }
@@ -79,8 +97,14 @@ outputFile::~outputFile()
 {
     if (stream_) {
         std::fclose(stream_);
-        std::remove(written_.c_str());
+        discard();
     }
+}
+
+void outputFile::discard()
+{
+    if (removable_)
+        std::remove(written_.c_str());
 }
 
 void outputFile::write(const void *bytes, size_t size)
@@ -116,12 +140,8 @@ void outputFile::close()
     bool ok = std::fflush(stream_) == 0 && !std::ferror(stream_);
     ok = std::fclose(stream_) == 0 && ok;
     stream_ = nullptr;
-    if (!ok) {
-        std::remove(written_.c_str());
-        fail();
-    }
-    if (written_ != target_ && std::rename(written_.c_str(), target_.c_str()) != 0) {
-        std::remove(written_.c_str());
+    if (!ok || (!replaced_.empty() && std::rename(written_.c_str(), replaced_.c_str()) != 0)) {
+        discard();
         fail();
     }
     note_.reset();
@@ -132,7 +152,7 @@ void outputFile::fail()
     if (stream_) {
         std::fclose(stream_);
         stream_ = nullptr;
-        std::remove(written_.c_str());
+        discard();
     }
     note_.reset();
     throw mac2mod::error("Error: cannot write \"" + target_ + "\".\n", -1).at(target_);
