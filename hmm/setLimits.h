@@ -40,8 +40,9 @@ constexpr bool withinCapacity(capacity what, long count, long least = 0)
 }
 
 // The one wording of a count past a capacity, for every message that is not the converter's
-// own: where names what gives a vector size ("stream 1"), the model ("model 3 (\"a\")") of a
-// state count, or the model and state (and stream) of a component count.
+// own: where names what gives a vector size ("stream 1"), the model ("model 3 (\"a\")") or
+// matrix of a state count, the model and state (and stream) of a component count, or the name
+// that is too long; a stream count needs none.
 inline std::string capacityExceeded(capacity what, const std::string &where, long count)
 {
     switch (what) {
@@ -55,10 +56,12 @@ inline std::string capacityExceeded(capacity what, const std::string &where, lon
         return mac2mod::formatted("%s: %ld components, more than the %d the set holds", where.c_str(), count,
                                   capacityOf(what));
     case capacity::streams:
+        return mac2mod::formatted("%ld streams, more than the %d the set holds", count, capacityOf(what));
     case capacity::nameLength:
-        break;
+        return mac2mod::formatted("model name \"%s\" of %ld characters: the set holds names of at most %d",
+                                  where.c_str(), count, capacityOf(what));
     }
-    return mac2mod::formatted("%s: %ld, more than the %d the set holds", where.c_str(), count, capacityOf(what));
+    return {};
 }
 
 inline void checkSetCounts(const hmmSet &set)

@@ -25,13 +25,14 @@ void checkExactTextMacro(const macroClass &macro)
             name.find('"') != std::string_view::npos || name.find('\n') != std::string_view::npos)
             raisef(1, "model %d: its name cannot be written in the text form\n", m);
         if (!withinCapacity(capacity::states, model.stateNum, 2))
-            raisef(1, "model %d: %d states; the set holds 2 to %d\n", m, model.stateNum, MAX_STATE_NUM);
+            raisef(1, "model %d (\"%.*s\"): %d states; the set holds 2 to %d\n", m, static_cast<int>(name.size()),
+                   name.data(), model.stateNum, MAX_STATE_NUM);
         for (int e = 0; e < model.stateNum - 2; e++)
             for (int s = 0; s < set.streamNum; s++) {
                 int k = model.state[e].stream[s].mixtureNum;
                 if (!withinCapacity(capacity::mixtures, k, 1))
-                    raisef(1, "model %d, state %d, stream %d: %d components; the text form holds 1 to %d\n", m,
-                           e + 2, s + 1, k, MAX_MIXTURE_NUM);
+                    raisef(1, "model %d (\"%.*s\"), state %d, stream %d: %d components; the text form holds 1 to %d\n",
+                           m, static_cast<int>(name.size()), name.data(), e + 2, s + 1, k, MAX_MIXTURE_NUM);
             }
     }
     if (strnlen(set.globalOption, MAX_STR_LEN) >= MAX_STR_LEN || std::strchr(set.globalOption, '\n'))

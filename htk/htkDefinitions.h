@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "hmm/macroClass.h"
+#include "hmm/setLimits.h"
 #include "htk/htkSource.h"
 
 namespace mac2mod::htk {
@@ -99,12 +100,6 @@ struct stateDef {
 // stream; vecSize a <VECSIZE> with the streams' widths beside it.
 enum class count { streams, vectorSize, vecSize, nameLength, modelStates, matrixStates };
 
-// The one wording of the vector size limit, for a size given by what ("stream 1", "<VECSIZE>",
-// "a mean").
-inline std::string vectorSizeLimit(const char *what, int n)
-{
-    return formatted("vector size %d (%s): the set holds vectors of 1 to %d values", n, what, MAX_PARAM_NUM);
-}
 
 // What the set has no place for and the reader passes over: a <DURATION> or ~d in a model
 // or state, and a duration or adaptation macro's definition.

@@ -176,7 +176,7 @@ int reader::readVector(source &in, const symbol &head, float *values, int width,
 {
     const int n = in.integer(head.binary);
     if (n < 1)
-        in.fail(head.offset, "%s", vectorSizeLimit((std::string("a ") + what).c_str(), n).c_str());
+        in.fail(head.offset, "%s", capacityExceeded(capacity::vectorSize, std::string("a ") + what, n).c_str());
     if (width && n != width)
         in.fail(head.offset, "a %s of %d values in a stream of %d", what, n, width);
     // In a stream, the width has been counted with the options.

@@ -227,7 +227,7 @@ void reader::readTransP(source &in, const symbol &head, transDef &out, bool shar
     out.n = n;
     // A model's matrix is counted by its <NUMSTATES>.
     if (shared)
-        sink_.counted(in, head.offset, count::matrixStates, n, "");
+        sink_.counted(in, head.offset, count::matrixStates, n, "a transition matrix");
     if (n > MAX_STATE_NUM) {
         in.skipReals(head.binary, static_cast<long>(n) * n);
         return;

@@ -27,7 +27,7 @@ void reader::readOptions(source &in, optionSet &given, bool inModel)
                 given.width[s] = in.integer(binary);
                 const std::string stream = "stream " + std::to_string(s + 1);
                 if (given.width[s] < 1)
-                    in.fail(at, "%s", vectorSizeLimit(stream.c_str(), given.width[s]).c_str());
+                    in.fail(at, "%s", capacityExceeded(capacity::vectorSize, stream, given.width[s]).c_str());
                 sink_.counted(in, at, count::vectorSize, given.width[s], stream);
             }
             break;
@@ -36,7 +36,7 @@ void reader::readOptions(source &in, optionSet &given, bool inModel)
             in.take();
             given.vecSize = in.integer(binary);
             if (given.vecSize < 1)
-                in.fail(at, "%s", vectorSizeLimit("<VECSIZE>", given.vecSize).c_str());
+                in.fail(at, "%s", capacityExceeded(capacity::vectorSize, "<VECSIZE>", given.vecSize).c_str());
             sink_.counted(in, at, count::vecSize, given.vecSize, "<VECSIZE>");
             break;
         case PROJSIZE: {

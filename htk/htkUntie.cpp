@@ -37,32 +37,24 @@ void untier::counted(const source &in, long offset, count what, long n, const st
     case count::streams:
         // The options hold no more streams than the set: refused where read.
         if (!withinCapacity(capacity::streams, n))
-            in.fail(offset, "%ld streams, more than the %d the set holds", n, MAX_STREAM_NUM);
+            in.fail(offset, "%s", capacityExceeded(capacity::streams, subject, n).c_str());
         break;
     case count::vectorSize:
         if (!withinCapacity(capacity::vectorSize, n))
-            exceed(in, offset, limit::vectorSize, vectorSizeLimit(subject.c_str(), static_cast<int>(n)));
+            exceed(in, offset, limit::vectorSize, capacityExceeded(capacity::vectorSize, subject, n));
         break;
     case count::vecSize:
         if (n > capacityOf(capacity::vectorSize) * capacityOf(capacity::streams))
-            in.fail(offset, "%s", vectorSizeLimit(subject.c_str(), static_cast<int>(n)).c_str());
+            in.fail(offset, "%s", capacityExceeded(capacity::vectorSize, subject, n).c_str());
         break;
     case count::nameLength:
         if (!withinCapacity(capacity::nameLength, n))
-            exceed(in, offset, limit::nameLength,
-                   formatted("model name \"%s\" of %ld characters: the set holds names of at most %d", subject.c_str(),
-                             n, capacityOf(capacity::nameLength)));
+            exceed(in, offset, limit::nameLength, capacityExceeded(capacity::nameLength, subject, n));
         break;
     case count::modelStates:
-        if (!withinCapacity(capacity::states, n))
-            exceed(in, offset, limit::states,
-                   formatted("%s has %ld states, more than the %d the set holds (entry and exit included)",
-                             subject.c_str(), n, MAX_STATE_NUM));
-        break;
     case count::matrixStates:
         if (!withinCapacity(capacity::states, n))
-            exceed(in, offset, limit::states,
-                   formatted("a transition matrix of %ld states, more than the %d the set holds", n, MAX_STATE_NUM));
+            exceed(in, offset, limit::states, capacityExceeded(capacity::states, subject, n));
         break;
     }
 }

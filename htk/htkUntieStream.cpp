@@ -103,8 +103,7 @@ void untier::stream(const source &in, const streamDef &stream)
                 return stream.components[j].weight > DEFUNCT_WEIGHT;
             });
             exceed(in, stream.offset, limit::components,
-                   formatted("%s, stream %d: %ld components, more than the %d the set holds", stream.where,
-                             stream.stream + 1, all, MAX_MIXTURE_NUM));
+                   capacityExceeded(capacity::mixtures, formatted("%s, stream %d", stream.where, stream.stream + 1), all));
             break;
         }
         keepOne(c, out.mixture[kept++]);

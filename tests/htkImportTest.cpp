@@ -649,6 +649,8 @@ TEST(htkImportRefusals, eachNamesItsCause)
         {"a mean of 39 values", replaceFirst(set, "<MEAN> 24\n" + values(24, 21.0f), "<MEAN> 39\n" + values(39, 21.0f)),
          {"mean", "39", "24"}},
         {"7 states", htkSet(7, 2), {"7 states", "5"}},
+        {"a ~t of 6 states", htkHeader() + "~t \"t6\"\n<TRANSP> 6\n" + values(36, 0.0f) + htkModel("a", 3, 1),
+         {"a transition matrix has 6 states, more than the 5 the set holds (entry and exit included)"}},
         {"16 components", sixteen, {"16 components", "12"}},
         {"4 streams", replaceFirst(set, "<STREAMINFO> 1 24", "<STREAMINFO> 4 6 6 6 6"), {"4 streams", "3"}},
         {"undefined macro", fixtureText("neg-undefined-macro"), {"undefined", "~t \"tr9\""}},
