@@ -14,10 +14,11 @@
 //     <TRANSP> 3 0.0 1.0 0.0 0.0 0.5 0.5 0.0 0.0 0.0
 //     <ENDHMM>
 //
-// the untying is told: counted(streams, 1); counted(vectorSize, 2); optionsFixed;
-// sharedVector('v', 2 values); counted(nameLength, 1 "a"); counted(modelStates, 3);
-// modelBegins("a", 3); stateBegins(state 2); stream(2 components, each a mean as written and
-// variance ~v index 0); stateEnds; transition(3 x 3); modelEnds.
+// the untying is told: counted(streams, 1); counted(vectorSize, 2, "stream 1");
+// counted(vecSize, 2); optionsFixed; counted(vectorSize, 2, "a variance"); sharedVector('v');
+// counted(nameLength, 1, "a"); counted(modelStates, 3); modelBegins("a", 3);
+// stateBegins(state 2); stream(2 components, each a mean by value and the variance ~v 0);
+// stateEnds; transition(3 x 3 by value); modelEnds.
 #pragma once
 
 #include <string>
