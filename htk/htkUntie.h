@@ -72,7 +72,6 @@ private:
     hmmModel &nextModel();
     void countUses(const gaussianDef &g);
     void resolve(const gaussianDef &g, hmmMixture &out) const;
-    void keepOne(const componentDef &c, hmmMixture &out) const;
     int numberOrder(const streamDef &stream);
     stateMacro pack(const hmmState &state);
     void unpack(const stateMacro &macro, hmmState &state) const;

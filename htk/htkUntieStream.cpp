@@ -58,12 +58,6 @@ void untier::resolve(const gaussianDef &g, hmmMixture &out) const
     out.gconst = g.gconstGiven ? g.gconst : computeGconst(out.variance, std::min(g.n, MAX_PARAM_NUM));
 }
 
-void untier::keepOne(const componentDef &c, hmmMixture &out) const
-{
-    out.mixtureWeight = c.weight;
-    resolve(c.gaussian, out);
-}
-
 // The components to keep into order_, by number, the last given of each number; returns how
 // many there are.
 int untier::numberOrder(const streamDef &stream)
@@ -106,7 +100,9 @@ void untier::stream(const source &in, const streamDef &stream)
                    capacityExceeded(capacity::mixtures, formatted("%s, stream %d", stream.where, stream.stream + 1), all));
             break;
         }
-        keepOne(c, out.mixture[kept++]);
+        hmmMixture &slot = out.mixture[kept++];
+        slot.mixtureWeight = c.weight;
+        resolve(c.gaussian, slot);
     }
     summary_.zeroWeightComponents += present - kept;
     if (present < stream.numMixes)
